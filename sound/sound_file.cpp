@@ -1,0 +1,79 @@
+#include "sound_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "audio_device.h"
+
+namespace sound {
+
+SNDFILE* OpenSoundFile(const char* file, SF_INFO* info, std::string* path) {
+  if (!file || !*file) {
+    Report("cannot open sound file: no name given");
+    return nullptr;
+  }
+  *path = file;
+  // Tell a missing file from one libsndfile cannot read: its own message for
+  // the first case is much less clear.
+  int fd = open(path->c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    Report("cannot open %s: %s", path->c_str(), std::strerror(errno));
+    return nullptr;
+  }
+  close(fd);
+  *info = SF_INFO{};
+  SNDFILE* sf = sf_open(path->c_str(), SFM_READ, info);
+  if (!sf) {
+    Report("cannot decode %s: %s", path->c_str(), sf_strerror(nullptr));
+    return nullptr;
+  }
+  if (info->channels < 1 || info->samplerate < 1) {
+    Report("cannot decode %s: no audio channels", path->c_str());
+    sf_close(sf);
+    return nullptr;
+  }
+  return sf;
+}
+
+int16_t ToInt16(float value) {
+  float scaled = std::nearbyint(value * 32767.0f);
+  if (!(scaled > -32768.0f)) return -32768;  // also catches NaN
+  if (scaled > 32767.0f) return 32767;
+  return static_cast<int16_t>(scaled);
+}
+
+bool DecodeMono(const char* file, std::vector<int16_t>* samples, unsigned long* rate) {
+  SF_INFO info;
+  std::string path;
+  SNDFILE* sf = OpenSoundFile(file, &info, &path);
+  if (!sf) return false;
+  const int channels = info.channels;
+  const sf_count_t chunkFrames = 4096;
+  std::vector<float> chunk(static_cast<size_t>(chunkFrames) * channels);
+  samples->clear();
+  sf_count_t got;
+  while ((got = sf_readf_float(sf, chunk.data(), chunkFrames)) > 0) {
+    for (sf_count_t f = 0; f < got; ++f) {
+      const float* frame = &chunk[static_cast<size_t>(f) * channels];
+      float sum = 0.0f;
+      for (int c = 0; c < channels; ++c) sum += frame[c];
+      samples->push_back(ToInt16(sum / channels));
+    }
+  }
+  const bool failed = sf_error(sf) != SF_ERR_NO_ERROR;
+  if (failed) Report("cannot decode %s: %s", path.c_str(), sf_strerror(sf));
+  sf_close(sf);
+  if (failed) return false;
+  if (samples->empty()) {
+    Report("cannot decode %s: no samples", path.c_str());
+    return false;
+  }
+  *rate = static_cast<unsigned long>(info.samplerate);
+  return true;
+}
+
+}  // namespace sound
