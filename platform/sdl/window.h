@@ -25,3 +25,7 @@ bool SdlWindowIsHidden(HWND hwnd);
 // instead of SDL_PollEvent anywhere in the platform layer (SDL_PumpEvents is
 // fine too): events polled elsewhere would be lost to the window procedure.
 void PumpSdlEvents();
+
+// The cursor in screen coordinates from the state SDL already has (or the
+// fake cursor of a test), without pumping events.
+void ReadCursorScreenPos(POINT* point);

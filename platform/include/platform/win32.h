@@ -397,13 +397,15 @@ BOOL PathRemoveFileSpecA(LPSTR path);
 
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_BAD_FORMAT 11L
 
 // Starts a program lying beside our executable, without a shell and without a
 // PATH search. The first word of cmdLine (quotes allowed) is the program name,
 // the rest its arguments. Windows names of our programs map to their Linux
 // names ("Config.exe" -> "vrx-config"). A name holding a path separator gives
-// ERROR_PATH_NOT_FOUND, a missing program ERROR_FILE_NOT_FOUND; a started one
-// returns 33. The show flag is ignored.
+// ERROR_PATH_NOT_FOUND, a missing program ERROR_FILE_NOT_FOUND, one the
+// system cannot run ERROR_BAD_FORMAT; a started one returns 33 (success is
+// anything above 31). The show flag is ignored.
 UINT WinExec(LPCSTR cmdLine, UINT cmdShow);
 
 // The path of our executable (module null); another module gives 0. The copy
