@@ -57,7 +57,8 @@ std::vector<uint8_t> LevelToA8R8G8B8(D3DFORMAT format, const uint8_t* src, UINT 
 // channels rounded to the nearest value). Empty for DXT and unsupported formats.
 std::vector<uint8_t> LevelFromA8R8G8B8(D3DFORMAT format, const uint8_t* argb, UINT width, UINT height);
 // Converts every level of `img` to `format` (any supported format to any
-// uncompressed one). False, image unchanged, if not possible.
+// uncompressed one). False, image unchanged, if not possible or if a level
+// is not the size its format and dimensions call for (also below).
 bool ConvertImage(Image* img, D3DFORMAT format);
 
 // Turns every pixel whose A8R8G8B8 value (alpha included) equals `key` into

@@ -166,6 +166,17 @@ std::vector<uint8_t> HalveArgb(const std::vector<uint8_t>& src, UINT w, UINT h) 
   return dst;
 }
 
+// A supported format and every level the size its dimensions call for, so
+// the conversions below never read past a level.
+bool IsWellFormed(const Image& img) {
+  if (!IsImageFormatSupported(img.format)) return false;
+  for (size_t l = 0; l < img.levels.size(); ++l) {
+    UINT w = MipDimension(img.width, UINT(l)), h = MipDimension(img.height, UINT(l));
+    if (img.levels[l].size() != FormatLevelSize(img.format, w, h)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsImageFormatSupported(D3DFORMAT format) {
@@ -254,7 +265,7 @@ std::vector<uint8_t> LevelFromA8R8G8B8(D3DFORMAT format, const uint8_t* argb, UI
 }
 
 bool ConvertImage(Image* img, D3DFORMAT format) {
-  if (!IsImageFormatSupported(img->format)) return false;
+  if (!IsWellFormed(*img)) return false;
   if (img->format == format) return true;
   if (FormatBytesPerPixel(format) == 0) return false;
   std::vector<std::vector<uint8_t>> levels;
@@ -280,7 +291,7 @@ bool ApplyColourKey(Image* img, DWORD key) {
 }
 
 bool BuildMipChain(Image* img, UINT levels) {
-  if (img->levels.empty() || !IsImageFormatSupported(img->format)) return false;
+  if (img->levels.empty() || !IsWellFormed(*img)) return false;
   UINT full = FullMipCount(img->width, img->height);
   UINT want = (levels == 0 || levels > full) ? full : levels;
   if (img->levels.size() >= want) {

@@ -455,6 +455,13 @@ TEST(ImageConvert, SixteenBitFormatsSurviveTheRoundTrip) {
   EXPECT_EQ(img.levels[0], (Bytes{0x00, 0x8F, 0xF0, 0xF0}));
   EXPECT_FALSE(ConvertImage(&img, D3DFMT_DXT5));
   EXPECT_EQ(img.format, D3DFMT_A4R4G4B4);
+
+  // A level shorter than its size calls for is refused, not read past.
+  Image shortLevel = ArgbImage(4, 4, {0xFF000000});
+  EXPECT_FALSE(ConvertImage(&shortLevel, D3DFMT_R5G6B5));
+  EXPECT_FALSE(ApplyColourKey(&shortLevel, 0xFF000000));
+  EXPECT_FALSE(BuildMipChain(&shortLevel, 0));
+  EXPECT_EQ(shortLevel.levels.size(), 1u);
 }
 
 TEST(ImageConvert, ColourKeyMatchesTheWholeArgbValue) {
