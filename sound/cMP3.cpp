@@ -63,7 +63,11 @@ struct cMP3::Stream {
     if (decodedAll) return false;
     const int channels = info.channels;
     decoded.resize(static_cast<size_t>(chunkFrames) * channels);
-    sf_count_t got = sf_readf_short(file, decoded.data(), chunkFrames);
+    sf_count_t got;
+    {
+      sound::QuietStderr quiet;
+      got = sf_readf_short(file, decoded.data(), chunkFrames);
+    }
     if (got < chunkFrames) decodedAll = true;  // end of file or a decoding error
     if (got <= 0) return false;
     const short* data = decoded.data();
@@ -118,10 +122,16 @@ struct cMP3::Stream {
     alSourcei(source, AL_BUFFER, 0);  // drops the whole queue
     framesPlayed = 0;
     decodedAll = false;
+    sound::QuietStderr quiet;
     if (sf_seek(file, 0, SEEK_SET) != 0) {
       // Some decoders cannot seek; opening the file afresh starts it over.
       sf_close(file);
-      file = sf_open(path.c_str(), SFM_READ, &info);
+      SF_INFO again{};
+      file = sf_open(path.c_str(), SFM_READ, &again);
+      if (file && (again.channels != info.channels || again.samplerate != info.samplerate)) {
+        sf_close(file);  // replaced by a different file meanwhile: play nothing
+        file = nullptr;
+      }
       if (!file) decodedAll = true;
     }
   }

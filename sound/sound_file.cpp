@@ -5,18 +5,36 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "audio_device.h"
+#include "platform/files.h"
 
 namespace sound {
+
+QuietStderr::QuietStderr() : saved(-1) {
+  std::fflush(stderr);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null < 0) return;
+  saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
+  if (saved >= 0) dup2(null, 2);
+  close(null);
+}
+
+QuietStderr::~QuietStderr() {
+  if (saved < 0) return;
+  std::fflush(stderr);
+  dup2(saved, 2);
+  close(saved);
+}
 
 SNDFILE* OpenSoundFile(const char* file, SF_INFO* info, std::string* path) {
   if (!file || !*file) {
     Report("cannot open sound file: no name given");
     return nullptr;
   }
-  *path = file;
+  *path = vrx::ResolvePath(file);
   // Tell a missing file from one libsndfile cannot read: its own message for
   // the first case is much less clear.
   int fd = open(path->c_str(), O_RDONLY | O_CLOEXEC);
@@ -26,9 +44,14 @@ SNDFILE* OpenSoundFile(const char* file, SF_INFO* info, std::string* path) {
   }
   close(fd);
   *info = SF_INFO{};
-  SNDFILE* sf = sf_open(path->c_str(), SFM_READ, info);
+  SNDFILE* sf;
+  {
+    QuietStderr quiet;
+    sf = sf_open(path->c_str(), SFM_READ, info);
+  }
   if (!sf) {
-    Report("cannot decode %s: %s", path->c_str(), sf_strerror(nullptr));
+    // libsndfile's own text names the last format it tried, which misleads.
+    Report("cannot decode %s: not a sound file in a known format", path->c_str());
     return nullptr;
   }
   if (info->channels < 1 || info->samplerate < 1) {
@@ -55,19 +78,25 @@ bool DecodeMono(const char* file, std::vector<int16_t>* samples, unsigned long* 
   const sf_count_t chunkFrames = 4096;
   std::vector<float> chunk(static_cast<size_t>(chunkFrames) * channels);
   samples->clear();
-  sf_count_t got;
-  while ((got = sf_readf_float(sf, chunk.data(), chunkFrames)) > 0) {
-    for (sf_count_t f = 0; f < got; ++f) {
-      const float* frame = &chunk[static_cast<size_t>(f) * channels];
-      float sum = 0.0f;
-      for (int c = 0; c < channels; ++c) sum += frame[c];
-      samples->push_back(ToInt16(sum / channels));
+  bool failed;
+  {
+    QuietStderr quiet;
+    sf_count_t got;
+    while ((got = sf_readf_float(sf, chunk.data(), chunkFrames)) > 0) {
+      for (sf_count_t f = 0; f < got; ++f) {
+        const float* frame = &chunk[static_cast<size_t>(f) * channels];
+        float sum = 0.0f;
+        for (int c = 0; c < channels; ++c) sum += frame[c];
+        samples->push_back(ToInt16(sum / channels));
+      }
     }
+    failed = sf_error(sf) != SF_ERR_NO_ERROR;
+    sf_close(sf);
   }
-  const bool failed = sf_error(sf) != SF_ERR_NO_ERROR;
-  if (failed) Report("cannot decode %s: %s", path.c_str(), sf_strerror(sf));
-  sf_close(sf);
-  if (failed) return false;
+  if (failed) {
+    Report("cannot decode %s: damaged sound data", path.c_str());
+    return false;
+  }
   if (samples->empty()) {
     Report("cannot decode %s: no samples", path.c_str());
     return false;

@@ -11,6 +11,22 @@
 
 namespace sound {
 
+// libsndfile's MP3 decoder (libmpg123) prints its own notes on damaged or
+// unknown data straight to stderr and has no switch for it. Failures are
+// reported by us, once, so stderr is pointed at /dev/null while one of
+// these lives (around opening, reading and seeking only). Other threads'
+// stderr output in that short window is lost too.
+class QuietStderr {
+public:
+  QuietStderr();
+  ~QuietStderr();
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+  int saved;
+};
+
 // Opens a file for decoding; nullptr (reported) when it cannot be opened or
 // is not a sound file libsndfile knows. `path` receives the resolved name.
 SNDFILE* OpenSoundFile(const char* file, SF_INFO* info, std::string* path);
