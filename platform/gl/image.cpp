@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gl/image_decode.h"
+#include "platform/files.h"
 
 bool DecodeImageMemory(const void* data, size_t size, Image* out, D3DXIMAGE_INFO* info,
                        const char* name) {
@@ -34,11 +35,9 @@ bool DecodeImageMemory(const void* data, size_t size, Image* out, D3DXIMAGE_INFO
 }
 
 bool LoadImageFile(const char* path, Image* out, D3DXIMAGE_INFO* info) {
-  FILE* f = fopen(path, "rb");
-  if (!f) {
-    fprintf(stderr, "vrx: cannot open %s: %s\n", path, strerror(errno));
-    return false;
-  }
+  // Game data names files Windows-style ("DATA\MENU\Cursor.tga").
+  FILE* f = vrx::OpenFileReported(path, "rb");
+  if (!f) return false;
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
   size_t n;

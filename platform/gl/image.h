@@ -38,7 +38,8 @@ UINT MipDimension(UINT size, UINT level);
 // Levels of a full chain down to 1x1: 1 + floor(log2(max(width, height))).
 UINT FullMipCount(UINT width, UINT height);
 
-// Reads and decodes an image file (TGA, BMP or DDS, told apart by content).
+// Reads and decodes an image file (TGA, BMP or DDS, told apart by content);
+// the name may be Windows-style, with backslashes and any letter case.
 // `out` gets the format Direct3D would create the texture in: A8R8G8B8 for
 // TGA/BMP with alpha, X8R8G8B8 without (alpha bytes 0xFF), a DDS file's own
 // format with the mip levels the file holds. `info` gets the file's

@@ -680,6 +680,11 @@ TEST(ImageInput, LoadsFilesAndNamesMissingOnes) {
   ASSERT_TRUE(LoadImageFile((dir + "/pic.tga").c_str(), &img, &info));
   EXPECT_EQ(PixelAt(img, 1, 1), 0x400000FFu);
   EXPECT_EQ(info.ImageFileFormat, D3DXIFF_TGA);
+  // Names from the game's data use backslashes and their own letter case.
+  Bytes bmp = MakeBmp(24, false);
+  ASSERT_TRUE(vrxtest::WriteFile(dir + "/Menu/Font1.bmp", bmp.data(), bmp.size()));
+  ASSERT_TRUE(LoadImageFile((dir + "\\MENU\\font1.BMP").c_str(), &img, &info));
+  EXPECT_EQ(info.ImageFileFormat, D3DXIFF_BMP);
 
   std::string missing = dir + "/none.tga";
   testing::internal::CaptureStderr();
