@@ -91,7 +91,7 @@ void ArgbToPixel(D3DFORMAT format, DWORD c, uint8_t* p) {
 
 // The four colours of a DXT colour block. DXT1 switches to three colours plus
 // transparent black when the first endpoint is not above the second; DXT3 and
-// DXT5 always use four.
+// DXT5 always use four. The thirds round to nearest, as Direct3D documents.
 void BlockPalette(const uint8_t* block, bool dxt1, DWORD palette[4]) {
   DWORD c0 = Load16(block), c1 = Load16(block + 2);
   DWORD ch0[3] = {Widen(c0 >> 11, 5), Widen(c0 >> 5 & 0x3F, 6), Widen(c0 & 0x1F, 5)};
@@ -100,8 +100,8 @@ void BlockPalette(const uint8_t* block, bool dxt1, DWORD palette[4]) {
   bool four = !dxt1 || c0 > c1;
   for (int i = 0; i < 3; ++i) {
     if (four) {
-      ch2[i] = (2 * ch0[i] + ch1[i]) / 3;
-      ch3[i] = (ch0[i] + 2 * ch1[i]) / 3;
+      ch2[i] = (2 * ch0[i] + ch1[i] + 1) / 3;
+      ch3[i] = (ch0[i] + 2 * ch1[i] + 1) / 3;
     } else {
       ch2[i] = (ch0[i] + ch1[i]) / 2;
       ch3[i] = 0;

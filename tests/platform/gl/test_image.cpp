@@ -316,11 +316,16 @@ TEST(ImageDds, UncompressedFormatsKeepTheirLayoutAndLevels) {
 TEST(ImageDds, Dxt1FourColourAndTransparentModes) {
   // 8x4: left block white..black ramp (four colours), right block blue/red
   // with c0 < c1, which selects three colours plus transparent black.
+  // Below them red thirds that round to nearest: (2 * 255 + 8) / 3 = 172.67
+  // and (255 + 2 * 8) / 3 = 90.33.
   Bytes data = ColourBlock(0xFFFF, 0x0000, kRamp);
   Bytes second = ColourBlock(0x001F, 0xF800, kRamp);
+  Bytes third = ColourBlock(0xF800, 0x0800, kRamp);
   data.insert(data.end(), second.begin(), second.end());
+  data.insert(data.end(), third.begin(), third.end());
+  data.insert(data.end(), third.begin(), third.end());
   Image img;
-  ASSERT_TRUE(Decode(MakeDds(kDxt1, 8, 4, 1, data), &img));
+  ASSERT_TRUE(Decode(MakeDds(kDxt1, 8, 8, 1, data), &img));
   ASSERT_EQ(img.format, D3DFMT_DXT1);
   EXPECT_EQ(img.levels[0], data);
   Image argb = img;
@@ -333,6 +338,8 @@ TEST(ImageDds, Dxt1FourColourAndTransparentModes) {
       EXPECT_EQ(PixelAt(argb, x + 4, y), three[x]) << x + 4 << "," << y;
     }
   }
+  EXPECT_EQ(PixelAt(argb, 2, 4), 0xFFAD0000u);
+  EXPECT_EQ(PixelAt(argb, 3, 4), 0xFF5A0000u);
 }
 
 TEST(ImageDds, Dxt3ExplicitAlphaAlwaysFourColours) {
