@@ -88,15 +88,16 @@ struct cMP3::Stream {
     return true;
   }
 
-  void Unqueue(bool countAsPlayed) {
+  void Unqueue() {
     ALint processed = 0;
     alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
     while (processed-- > 0) {
       ALuint b = 0;
       alSourceUnqueueBuffers(source, 1, &b);
       int i = IndexOf(b);
-      if (i >= 0 && countAsPlayed) framesPlayed += bufferFrames[i];
-      if (i >= 0 && !decodedAll) Fill(i);
+      if (i < 0) continue;
+      framesPlayed += bufferFrames[i];
+      Fill(i);
     }
   }
 
@@ -104,7 +105,7 @@ struct cMP3::Stream {
   // a source that ran dry before the end.
   void Refill() {
     if (state != State::Playing && state != State::Paused) return;
-    Unqueue(true);
+    Unqueue();
     if (state != State::Playing) return;
     ALint sourceState = AL_STOPPED;
     alGetSourcei(source, AL_SOURCE_STATE, &sourceState);
@@ -121,7 +122,8 @@ struct cMP3::Stream {
     alSourceStop(source);
     alSourcei(source, AL_BUFFER, 0);  // drops the whole queue
     framesPlayed = 0;
-    decodedAll = false;
+    decodedAll = !file;
+    if (!file) return;
     sound::QuietStderr quiet;
     if (sf_seek(file, 0, SEEK_SET) != 0) {
       // Some decoders cannot seek; opening the file afresh starts it over.

@@ -54,8 +54,9 @@ SNDFILE* OpenSoundFile(const char* file, SF_INFO* info, std::string* path) {
     Report("cannot decode %s: not a sound file in a known format", path->c_str());
     return nullptr;
   }
-  if (info->channels < 1 || info->samplerate < 1) {
-    Report("cannot decode %s: no audio channels", path->c_str());
+  // A damaged header may claim anything; these bounds keep the buffers sane.
+  if (info->channels < 1 || info->samplerate < 1 || info->samplerate > 384000) {
+    Report("cannot decode %s: unsupported channel count or sample rate", path->c_str());
     sf_close(sf);
     return nullptr;
   }
@@ -69,6 +70,14 @@ int16_t ToInt16(float value) {
   return static_cast<int16_t>(scaled);
 }
 
+namespace {
+
+// Far more than any sound effect needs (six minutes at 44.1 kHz, 32 MB), and
+// well inside what one OpenAL buffer can take.
+constexpr size_t kMaxSamples = size_t(1) << 24;
+
+}  // namespace
+
 bool DecodeMono(const char* file, std::vector<int16_t>* samples, unsigned long* rate) {
   SF_INFO info;
   std::string path;
@@ -78,11 +87,15 @@ bool DecodeMono(const char* file, std::vector<int16_t>* samples, unsigned long* 
   const sf_count_t chunkFrames = 4096;
   std::vector<float> chunk(static_cast<size_t>(chunkFrames) * channels);
   samples->clear();
-  bool failed;
+  bool failed, tooLong = false;
   {
     QuietStderr quiet;
     sf_count_t got;
     while ((got = sf_readf_float(sf, chunk.data(), chunkFrames)) > 0) {
+      if (samples->size() + static_cast<size_t>(got) > kMaxSamples) {
+        tooLong = true;
+        break;
+      }
       for (sf_count_t f = 0; f < got; ++f) {
         const float* frame = &chunk[static_cast<size_t>(f) * channels];
         float sum = 0.0f;
@@ -95,6 +108,10 @@ bool DecodeMono(const char* file, std::vector<int16_t>* samples, unsigned long* 
   }
   if (failed) {
     Report("cannot decode %s: damaged sound data", path.c_str());
+    return false;
+  }
+  if (tooLong) {
+    Report("cannot load %s: too long for a sound effect", path.c_str());
     return false;
   }
   if (samples->empty()) {
