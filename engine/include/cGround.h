@@ -53,6 +53,9 @@ class cGround {
   cGround(const char* trackPath, cScreen* screen, void (*progress)(float));
   virtual ~cGround();
   cGround(const cGround&) = delete;
+  // Initialises the physics library once per process; the constructor calls
+  // it, and so may anything that builds physics objects without a ground.
+  static void InitPhysics();
   cGround& operator=(const cGround&) = delete;
 
   void LoadShadowMaps();
@@ -112,8 +115,6 @@ class cGround {
 
  private:
   void SortObjects(DWORD* list, _BOXCORNERS* boxes, DWORD count, D3DXVECTOR3* pos);
-  int SegmentCrossesObject(DWORD object, D3DXVECTOR3* ref, float r, D3DXVECTOR3* s,
-                           D3DXVECTOR3* e, D3DXVECTOR3* crossing);
   int GateCollision(DWORD gate, D3DXVECTOR3* points, D3DXVECTOR3* pos, float r);
   D3DXVECTOR2 Calc2dDirLightPos(D3DXVECTOR3 dir);
   void DrawSky();
