@@ -47,9 +47,18 @@ int Count(UINT message) {
   return n;
 }
 
+// Other test programs may share the virtual display, and each window they
+// show takes the keyboard focus from ours. Real focus events are dropped here;
+// the tests add their own with SDL_PeepEvents, which bypasses the filter.
+int DropDisplayFocus(void*, SDL_Event* e) {
+  return !(e->type == SDL_WINDOWEVENT &&
+           (e->window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e->window.event == SDL_WINDOWEVENT_FOCUS_LOST));
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    SDL_SetEventFilter(DropDisplayFocus, nullptr);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_CLASSDC;
@@ -91,7 +100,7 @@ class WindowTest : public ::testing::Test {
     return nullptr;
   }
 
-  void Push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError(); }
+  void Push(SDL_Event e) { ASSERT_EQ(SDL_PeepEvents(&e, 1, SDL_ADDEVENT, 0, 0), 1) << SDL_GetError(); }
 
   void PushKey(Uint32 type, SDL_Scancode sc, SDL_Keycode sym) {
     SDL_Event e{};
@@ -322,6 +331,19 @@ TEST_F(WindowTest, MouseButtonsAndCursorCoordinates) {
   EXPECT_EQ(cursor.x, 200);
   EXPECT_EQ(cursor.y, 150);
   vrxtesting::SetFakeInput(false);
+}
+
+TEST_F(WindowTest, TheRealPointerIsReadInScreenCoordinates) {
+  POINT target{300, 200};
+  ASSERT_TRUE(ClientToScreen(hwnd, &target));
+  ASSERT_TRUE(SetCursorPos(target.x, target.y));
+  POINT p;
+  ASSERT_TRUE(GetCursorPos(&p));
+  EXPECT_EQ(p.x, target.x);
+  EXPECT_EQ(p.y, target.y);
+  ASSERT_TRUE(ScreenToClient(hwnd, &p));
+  EXPECT_EQ(p.x, 300);
+  EXPECT_EQ(p.y, 200);
 }
 
 TEST_F(WindowTest, CursorCounterHidesAndShowsThePointer) {
