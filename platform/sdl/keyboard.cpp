@@ -114,10 +114,20 @@ const char* KeyName(BYTE scan, bool extended, bool noSides) {
   return nullptr;
 }
 
+// Virtual keys of the physical keys that are down.
+void AddPhysicalKeys(const Uint8* down, int count, bool numLock, BYTE state[256]) {
+  for (const KeyInfo& k : kKeys) {
+    if (k.sdl >= count || !down[k.sdl]) continue;
+    state[VirtualKeyForEvent(k, SDL_GetKeyFromScancode(k.sdl), numLock)] |= 0x80;
+    if (!k.keypad && k.sideVk) state[k.sideVk] |= 0x80;
+  }
+}
+
 void ReadKeyboard(BYTE state[256]) {
   const FakeInput& fake = TheFakeInput();
   if (fake.on) {
     std::memcpy(state, fake.keys, 256);
+    AddPhysicalKeys(fake.scancodes, SDL_NUM_SCANCODES, (fake.keys[VK_NUMLOCK] & 1) != 0, state);
     return;
   }
   // Pumping keeps the state current in loops that take no window messages.
@@ -127,11 +137,7 @@ void ReadKeyboard(BYTE state[256]) {
   const Uint8* down = SDL_GetKeyboardState(&count);
   const SDL_Keymod mods = SDL_GetModState();
   const bool numLock = (mods & KMOD_NUM) != 0;
-  for (const KeyInfo& k : kKeys) {
-    if (k.sdl >= count || !down[k.sdl]) continue;
-    state[VirtualKeyForEvent(k, SDL_GetKeyFromScancode(k.sdl), numLock)] |= 0x80;
-    if (!k.keypad && k.sideVk) state[k.sideVk] |= 0x80;
-  }
+  AddPhysicalKeys(down, count, numLock, state);
   const Uint32 buttons = SDL_GetMouseState(nullptr, nullptr);
   if (buttons & SDL_BUTTON_LMASK) state[VK_LBUTTON] |= 0x80;
   if (buttons & SDL_BUTTON_RMASK) state[VK_RBUTTON] |= 0x80;
@@ -197,8 +203,44 @@ BYTE VirtualKeyForEvent(const KeyInfo& key, SDL_Keycode sym, bool numLock) {
 }
 
 BYTE DirectInputCodeForScancode(SDL_Scancode sc) {
-  if (sc == SDL_SCANCODE_PAUSE) return 0xC5;
-  if (sc == SDL_SCANCODE_NUMLOCKCLEAR) return 0x45;
+  switch (sc) {
+    case SDL_SCANCODE_PAUSE: return 0xC5;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return 0x45;
+    // Keys DirectInput knows that have no place in the virtual-key table:
+    // F13-F15, the extra keypad keys, Japanese and Brazilian keys, media and
+    // browser keys.
+    case SDL_SCANCODE_F13: return 0x64;
+    case SDL_SCANCODE_F14: return 0x65;
+    case SDL_SCANCODE_F15: return 0x66;
+    case SDL_SCANCODE_KP_EQUALS: return 0x8D;
+    case SDL_SCANCODE_KP_COMMA: return 0xB3;
+    case SDL_SCANCODE_INTERNATIONAL1: return 0x73;
+    case SDL_SCANCODE_INTERNATIONAL2: return 0x70;
+    case SDL_SCANCODE_INTERNATIONAL3: return 0x7D;
+    case SDL_SCANCODE_INTERNATIONAL4: return 0x79;
+    case SDL_SCANCODE_INTERNATIONAL5: return 0x7B;
+    case SDL_SCANCODE_AUDIOPREV: return 0x90;
+    case SDL_SCANCODE_AUDIONEXT: return 0x99;
+    case SDL_SCANCODE_AUDIOMUTE: return 0xA0;
+    case SDL_SCANCODE_CALCULATOR: return 0xA1;
+    case SDL_SCANCODE_AUDIOPLAY: return 0xA2;
+    case SDL_SCANCODE_AUDIOSTOP: return 0xA4;
+    case SDL_SCANCODE_VOLUMEDOWN: return 0xAE;
+    case SDL_SCANCODE_VOLUMEUP: return 0xB0;
+    case SDL_SCANCODE_AC_HOME: return 0xB2;
+    case SDL_SCANCODE_POWER: return 0xDE;
+    case SDL_SCANCODE_SLEEP: return 0xDF;
+    case SDL_SCANCODE_AC_SEARCH: return 0xE5;
+    case SDL_SCANCODE_AC_BOOKMARKS: return 0xE6;
+    case SDL_SCANCODE_AC_REFRESH: return 0xE7;
+    case SDL_SCANCODE_AC_STOP: return 0xE8;
+    case SDL_SCANCODE_AC_FORWARD: return 0xE9;
+    case SDL_SCANCODE_AC_BACK: return 0xEA;
+    case SDL_SCANCODE_COMPUTER: return 0xEB;
+    case SDL_SCANCODE_MAIL: return 0xEC;
+    case SDL_SCANCODE_MEDIASELECT: return 0xED;
+    default: break;
+  }
   const KeyInfo* key = KeyInfoForScancode(sc);
   if (!key) return 0;
   return static_cast<BYTE>(key->scan | (key->extended ? 0x80 : 0));
@@ -295,6 +337,10 @@ void SetFakeInput(bool on) { TheFakeInput() = FakeInput{on, {}, {0, 0}}; }
 void SetFakeKey(BYTE vk, bool down) {
   BYTE& b = TheFakeInput().keys[vk];
   b = static_cast<BYTE>(down ? (b | 0x80) : (b & ~0x80));
+}
+
+void SetFakeScancode(int scancode, bool down) {
+  if (scancode > 0 && scancode < SDL_NUM_SCANCODES) TheFakeInput().scancodes[scancode] = down ? 1 : 0;
 }
 
 void SetFakeToggle(BYTE vk, bool on) {

@@ -23,5 +23,6 @@ const KeyInfo* KeyInfoForScancode(SDL_Scancode sc);
 BYTE VirtualKeyForEvent(const KeyInfo& key, SDL_Keycode sym, bool numLock);
 
 // The DirectInput code of a key (the scan code, plus 0x80 when extended;
-// Pause and Num Lock are swapped in DirectInput); 0 for unknown keys.
+// Pause and Num Lock are swapped in DirectInput), also for the few keys
+// without a virtual key (F13-F15, media keys); 0 for unknown keys.
 BYTE DirectInputCodeForScancode(SDL_Scancode sc);

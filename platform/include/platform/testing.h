@@ -14,13 +14,18 @@ void SetTickSource(TickSource source);
 // GetTickCount returns exactly now until the next call of either function.
 void SetFakeTickCount(DWORD now);
 
-// While fake input is on, GetKeyboardState, GetAsyncKeyState, GetKeyState
-// and GetCursorPos read the state set here instead of SDL's. Turning it on
+// While fake input is on, GetKeyboardState, GetAsyncKeyState, GetKeyState,
+// GetCursorPos and the DirectInput keyboard and mouse read the state set here
+// instead of SDL's. Turning it on
 // starts with every key up and the cursor at (0, 0).
 void SetFakeInput(bool on);
 // Sets or clears bit 7 of one virtual key (VK_LBUTTON for the left button).
 // Generic and side keys are separate: set VK_SHIFT for ToAscii to see Shift.
 void SetFakeKey(BYTE vk, bool down);
+// Presses or releases a physical key, by SDL scancode (SDL_SCANCODE_UP):
+// GetKeyboardState shows it as its virtual key (and side key, as for a real
+// key), the DirectInput keyboard as its DirectInput code.
+void SetFakeScancode(int scancode, bool down);
 // Sets the lock bit (bit 0) of VK_CAPITAL or VK_NUMLOCK.
 void SetFakeToggle(BYTE vk, bool on);
 // Screen coordinates, as GetCursorPos returns them.

@@ -171,7 +171,9 @@ TEST(KeyTables, SdlKeysMapToVirtualKeysScanCodesAndDirectInputCodes) {
   EXPECT_EQ(DirectInputCodeForScancode(SDL_SCANCODE_RCTRL), 0x9D);
   EXPECT_EQ(DirectInputCodeForScancode(SDL_SCANCODE_PAUSE), 0xC5);
   EXPECT_EQ(DirectInputCodeForScancode(SDL_SCANCODE_NUMLOCKCLEAR), 0x45);
-  EXPECT_EQ(DirectInputCodeForScancode(SDL_SCANCODE_F13), 0);
+  EXPECT_EQ(DirectInputCodeForScancode(SDL_SCANCODE_F13), 0x64);
+  EXPECT_EQ(DirectInputCodeForScancode(SDL_SCANCODE_VOLUMEUP), 0xB0);
+  EXPECT_EQ(DirectInputCodeForScancode(SDL_SCANCODE_F20), 0);
   EXPECT_EQ(KeyInfoForScancode(static_cast<SDL_Scancode>(-1)), nullptr);
 
   const KeyInfo* kp8 = KeyInfoForScancode(SDL_SCANCODE_KP_8);
