@@ -31,6 +31,10 @@ void SetFakeToggle(BYTE vk, bool on);
 // Screen coordinates, as GetCursorPos returns them.
 void SetFakeCursorPos(LONG x, LONG y);
 
+// DirectInput's CreateDevice refuses game controllers of this name, as for
+// a controller the system cannot open; null clears it.
+void SetUnopenableJoystick(const char* name);
+
 // Message boxes only write their stderr line.
 void SetMessageBoxesToStderr(bool on);
 
