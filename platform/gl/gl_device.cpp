@@ -259,11 +259,19 @@ void Device::ReleaseBackBuffer() {
 }
 
 void Device::ApplyWindowMode() {
+  // Full screen switches the display to the back buffer's size, so that the
+  // client area is the back buffer as on Direct3D. A display without that
+  // mode gets a window of the back buffer's size instead: the game lays out
+  // its 2D drawing and reads the cursor in client pixels.
+  if (SDL_GetWindowFlags(sdl_) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(sdl_, 0);
   if (!params_.Windowed) {
-    SDL_SetWindowSize(sdl_, (int)params_.BackBufferWidth, (int)params_.BackBufferHeight);
-    SDL_SetWindowFullscreen(sdl_, SDL_WINDOW_FULLSCREEN);
-  } else if (SDL_GetWindowFlags(sdl_) & SDL_WINDOW_FULLSCREEN) {
-    SDL_SetWindowFullscreen(sdl_, 0);
+    int w = (int)params_.BackBufferWidth, h = (int)params_.BackBufferHeight;
+    SDL_SetWindowSize(sdl_, w, h);
+    SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, w, h, 0, nullptr}, got;
+    int display = SDL_GetWindowDisplayIndex(sdl_);
+    if (SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &want, &got) && got.w == w && got.h == h &&
+        SDL_SetWindowDisplayMode(sdl_, &got) == 0)
+      SDL_SetWindowFullscreen(sdl_, SDL_WINDOW_FULLSCREEN);
   }
   SDL_GL_SetSwapInterval(params_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
 }

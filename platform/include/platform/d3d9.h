@@ -690,7 +690,9 @@ struct IDirect3D9 : public IUnknown {
   virtual HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) = 0;
   // hFocusWindow must be an SDL-backed window made by CreateWindowExA; the
   // OpenGL context goes onto it. Full screen (Windowed FALSE) sizes the window
-  // to the back buffer and makes it full screen.
+  // to the back buffer and switches the display to that size; where the
+  // display has no such mode the window keeps the back buffer's size. Either
+  // way the client area is the back buffer, as on Direct3D.
   virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
                                D3DPRESENT_PARAMETERS* pPresentationParameters,
                                IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
