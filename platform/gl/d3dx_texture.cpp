@@ -95,6 +95,10 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* pDevice, LPCSTR pSrcFile,
   }
   UINT levels = (MipLevels == 0 || MipLevels == D3DX_DEFAULT) ? 0
                 : MipLevels == D3DX_FROM_FILE ? (UINT)img.levels.size() : MipLevels;
+  // Compressed pictures keep the levels the file has: more would have to be
+  // compressed anew.
+  if (IsCompressedFormat(img.format) && img.format == format && (levels == 0 || levels > img.levels.size()))
+    levels = (UINT)img.levels.size();
   if (!BuildMipChain(&img, levels)) return D3DXERR_INVALIDDATA;
   // Compressed data stays as it is only when it already has the wanted format.
   if (img.format != format) {

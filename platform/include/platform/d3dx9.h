@@ -38,7 +38,8 @@ HRESULT D3DXGetImageInfoFromFileA(LPCSTR pSrcFile, D3DXIMAGE_INFO* pSrcInfo);
 
 // Size: 0 or D3DX_DEFAULT rounds the file's size up to powers of two,
 // D3DX_DEFAULT_NONPOW2 (or D3DX_FROM_FILE) keeps it, anything else resizes.
-// MipLevels: 0 or D3DX_DEFAULT a full chain, D3DX_FROM_FILE the file's levels.
+// MipLevels: 0 or D3DX_DEFAULT a full chain, D3DX_FROM_FILE the file's levels;
+// a compressed (DXT) picture kept in its format has at most the file's levels.
 // Format: D3DFMT_UNKNOWN / D3DFMT_FROM_FILE take the file's, with alpha added
 // when a colour key is given. ColorKey: pixels of this A8R8G8B8 value become
 // transparent black; 0 for none. A file that cannot be read gives
