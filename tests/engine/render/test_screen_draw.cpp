@@ -356,4 +356,73 @@ TEST_F(ScreenDraw, CubeMapFacesAreSampledInTheirDirections) {
   depth->Release();
 }
 
+
+// A vertex shader in the screen's slot model: the constant registers hold the
+// transposed world, camera and projection matrices and the light vector.
+TEST_F(ScreenDraw, VertexShaderSlotSeesTheScreensConstants) {
+  const char* source =
+      "void main() {\n"
+      "  vec4 p = gl_Vertex;\n"
+      "  vec4 w = vec4(dot(p, c[0]), dot(p, c[1]), dot(p, c[2]), dot(p, c[3]));\n"
+      "  vec4 v = vec4(dot(w, c[4]), dot(w, c[5]), dot(w, c[6]), dot(w, c[7]));\n"
+      "  gl_Position = vec4(dot(v, c[8]), dot(v, c[9]), dot(v, c[10]), dot(v, c[11]));\n"
+      "  gl_FrontColor = vec4(c[12].xyz * 0.5 + 0.5, c[12].w);\n"
+      "}\n";
+  std::string path = dir + "/light.vsh";
+  ASSERT_TRUE(vrxtest::WriteTextFile(path, source));
+  cScreen& s = f.Screen();
+  ASSERT_EQ(1, s.CreateVertexShader(4, path.c_str(), 0));
+  EXPECT_EQ(0, s.GetFirstUnusedVertexShader());
+  std::string broken = dir + "/broken.vsh";
+  ASSERT_TRUE(vrxtest::WriteTextFile(broken, "void main() { this is not glsl }\n"));
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(0, s.CreateVertexShader(5, broken.c_str(), 0));
+  EXPECT_NE(std::string::npos, ::testing::internal::GetCapturedStderr().find("vrx: vertex shader"));
+  EXPECT_EQ(0, s.CreateVertexShader(5, (dir + "/missing.vsh").c_str(), 0));
+
+  D3DXVECTOR3 light(0, 0, -1);
+  s.SetTransformedVertexShaderConst(&light);
+  s.SetVertexShader(4);
+  D3DXMATRIX turn;
+  D3DXMatrixRotationY(&turn, 1.5707964f);  // a quarter turn: the light seen from the object is along -x
+  s.SetWorldMatrix(&turn);
+  float c[13][4];
+  f.Device()->GetVertexShaderConstantF(0, &c[0][0], 13);
+  EXPECT_FLOAT_EQ(turn._11, c[0][0]);
+  EXPECT_FLOAT_EQ(turn._31, c[0][2]);  // transposed
+  EXPECT_FLOAT_EQ(turn._13, c[2][0]);
+  D3DXMATRIX projection = s.GetTransformMtx();
+  EXPECT_FLOAT_EQ(projection._43, c[10][3]);
+  EXPECT_NEAR(-1.0f, c[12][0], 1e-6f);
+  EXPECT_NEAR(0.0f, c[12][2], 1e-6f);
+  EXPECT_EQ(1.0f, c[12][3]);
+
+  // The same quad as through the fixed pipeline, coloured by the light vector.
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  s.SetWorldMatrix(&identity);
+  s.ClearScreen(0xFF000000);
+  Draw(Quad(-1, -1, 1, 1, 10));
+  D3DXVECTOR2 a = Project(s, D3DXVECTOR3(-1, 1, 10));
+  D3DXVECTOR2 b = Project(s, D3DXVECTOR3(1, -1, 10));
+  int w, h;
+  std::vector<DWORD> px = f.ReadPixels(&w, &h);
+  auto at = [&](float x, float y) { return px[(int)y * w + (int)x]; };
+  EXPECT_TRUE(vrxtest::Near(at(400, 300), 0xFF8080FF, 2)) << vrxtest::Hex(at(400, 300));
+  EXPECT_NE(0xFF000000, at(a.x + 2, a.y + 2));
+  EXPECT_NE(0xFF000000, at(b.x - 2, b.y - 2));
+  EXPECT_EQ(0xFF000000, at(a.x - 2, a.y + 2));
+  EXPECT_EQ(0xFF000000, at(b.x + 2, b.y - 2));
+
+  s.SetFixedVertexShader();
+  s.ClearScreen(0xFF000000);
+  s.DrawVertexBuffer(0, 0, D3DPT_TRIANGLELIST, 2);
+  EXPECT_EQ(0xFFFFFFFF, f.Pixel(400, 300));
+  s.DeleteVertexShader(4);
+  s.SetVertexShader(4);  // an empty slot selects nothing
+  IDirect3DVertexShader9* bound = nullptr;
+  f.Device()->GetVertexShader(&bound);
+  EXPECT_EQ(nullptr, bound);
+}
+
 }  // namespace
