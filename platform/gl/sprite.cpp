@@ -114,6 +114,7 @@ class Sprite final : public ID3DXSprite {
     return D3D_OK;
   }
   HRESULT OnResetDevice() override { return D3D_OK; }
+  DWORD Batches() const { return batches_; }
 
  private:
   ~Sprite() override {
@@ -136,6 +137,7 @@ class Sprite final : public ID3DXSprite {
   std::vector<Queued> queue_;
   SavedState saved_{};
   bool haveSaved_ = false;
+  DWORD batches_ = 0;
 };
 
 void Sprite::Save() {
@@ -321,6 +323,7 @@ HRESULT Sprite::End() {
   if (!inBatch_) return D3DERR_INVALIDCALL;
   Flush();
   Finish();
+  ++batches_;
   return D3D_OK;
 }
 
@@ -341,3 +344,5 @@ HRESULT D3DXCreateSprite(IDirect3DDevice9* pDevice, ID3DXSprite** ppSprite) {
   *ppSprite = new Sprite(pDevice);
   return D3D_OK;
 }
+
+DWORD VrxSpriteBatchCount(ID3DXSprite* sprite) { return sprite ? static_cast<Sprite*>(sprite)->Batches() : 0; }

@@ -60,3 +60,6 @@ struct ID3DXSprite : public IUnknown {
 typedef ID3DXSprite* LPD3DXSPRITE;
 
 HRESULT D3DXCreateSprite(IDirect3DDevice9* pDevice, ID3DXSprite** ppSprite);
+
+// Beyond D3DX, for tests: how many batches End has closed on this object.
+DWORD VrxSpriteBatchCount(ID3DXSprite* sprite);
