@@ -27,6 +27,12 @@ class cTexture {
   // Level 0 becomes the depth surface until cScreen::RestoreDepthStencil.
   void SetAsDepthStencil();
 
+  // Lends level 0 to GDI drawing (platform/wingdi.h) until ReleaseDC, which
+  // puts the drawing into the texture. Null for an empty texture or a format
+  // GDI cannot draw on (compressed); asking twice gives the same context.
+  HDC GetDC();
+  void ReleaseDC();
+
   // Level-0 description and file information; filled only by a successful
   // load (zero otherwise).
   D3DSURFACE_DESC GetTextureInfo() const { return description; }

@@ -4,6 +4,7 @@
 
 #include "cScreen.h"
 #include "platform/d3dx9.h"
+#include "platform/wingdi.h"
 
 cTexture::cTexture(const char* file, cScreen* owner)
     : screen(owner), texture(nullptr), borrowedSurface(nullptr), deviceContext(nullptr) {
@@ -47,7 +48,7 @@ void cTexture::Load(const char* file, UINT levels, DWORD colourKey) {
 }
 
 cTexture::~cTexture() {
-  if (borrowedSurface) borrowedSurface->Release();
+  ReleaseDC();
   if (texture) texture->Release();
 }
 
@@ -70,4 +71,26 @@ void cTexture::SetAsDepthStencil() {
   if (!device || !texture || FAILED(texture->GetSurfaceLevel(0, &surface))) return;
   device->SetDepthStencilSurface(surface);
   surface->Release();
+}
+
+HDC cTexture::GetDC() {
+  if (borrowedSurface || !texture) return deviceContext;
+  if (FAILED(texture->GetSurfaceLevel(0, &borrowedSurface))) {
+    borrowedSurface = nullptr;
+    return nullptr;
+  }
+  if (FAILED(VrxSurfaceGetDC(borrowedSurface, &deviceContext))) {
+    borrowedSurface->Release();
+    borrowedSurface = nullptr;
+    deviceContext = nullptr;
+  }
+  return deviceContext;
+}
+
+void cTexture::ReleaseDC() {
+  if (!borrowedSurface) return;
+  VrxSurfaceReleaseDC(borrowedSurface, deviceContext);
+  deviceContext = nullptr;
+  borrowedSurface->Release();
+  borrowedSurface = nullptr;
 }
