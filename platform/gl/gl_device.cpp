@@ -384,6 +384,7 @@ void Device::ResetState() {
   memset(&material_, 0, sizeof material_);
   lights_.clear();
   fvf_ = 0;
+  arraysDirty_ = true;
   memset(constants_, 0, sizeof constants_);
   constantsDirty_ = true;
   inScene_ = false;

@@ -297,6 +297,9 @@ class Device final : public IDirect3DDevice9 {
   // Streaming buffer of DrawPrimitiveUP.
   GLuint upBuffer_ = 0;
   GLuint upIndexBuffer_ = 0;
+  // The vertex format, coordinate sets or draw mode changed since the vertex
+  // arrays were last set.
+  bool arraysDirty_ = true;
   // Draw-mode inputs of the last flush.
   bool lastPretransformed_ = false;
   bool lastShader_ = false;

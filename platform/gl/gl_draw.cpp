@@ -85,6 +85,9 @@ bool Device::PrepareDraw() {
 }
 
 void Device::ApplyArrays(GLuint buffer, UINT offset, UINT stride) {
+  if (!arraysDirty_ && glKnown_ && gl_.ptrKnown && gl_.ptrBuffer == buffer && gl_.ptrOffset == offset &&
+      gl_.ptrStride == stride)
+    return;
   int units = std::min(adapter_->maxTextureUnits, kMaxStages);
   FvfLayout l = DecodeFvf(fvf_);
   // Coordinate set read by each unit (~0: none).
@@ -95,6 +98,7 @@ void Device::ApplyArrays(GLuint buffer, UINT offset, UINT stride) {
     DWORD set = index & 0xFFFF;
     sets[unit] = (unit < units && !generated && (int)set < l.texCount) ? set : ~0u;
   }
+  arraysDirty_ = false;
   if (glKnown_ && gl_.ptrKnown && gl_.ptrBuffer == buffer && gl_.ptrOffset == offset && gl_.ptrStride == stride &&
       gl_.ptrFvf == fvf_ && memcmp(gl_.ptrSets, sets, sizeof sets) == 0)
     return;
@@ -216,6 +220,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
 }
 
 HRESULT Device::SetFVF(DWORD FVF) {
+  if (FVF != fvf_) arraysDirty_ = true;
   fvf_ = FVF;
   return D3D_OK;
 }

@@ -152,6 +152,7 @@ HRESULT Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
   dirty_ |= Type == D3DTSS_TEXTURETRANSFORMFLAGS ? kDirtyTexMatrices
                                                   : (Type == D3DTSS_TEXCOORDINDEX ? kDirtyStages | kDirtyTexMatrices
                                                                                   : kDirtyStages);
+  if (Type == D3DTSS_TEXCOORDINDEX) arraysDirty_ = true;
   return D3D_OK;
 }
 
@@ -324,6 +325,7 @@ HRESULT Device::GetLightEnable(DWORD Index, BOOL* pEnable) {
 
 void Device::InvalidateGlCache() {
   glKnown_ = false;
+  arraysDirty_ = true;
   gl_.ptrKnown = false;
   dirty_ = kDirtyAll;
   dirtySamplers_ = ~0u;
@@ -388,6 +390,7 @@ void Device::Flush() {
               kDirtyProgram;
     lastPretransformed_ = pretransformed;
     lastShader_ = shader;
+    arraysDirty_ = true;
   }
   if (fvf_ != lastFvf_) {
     // Colour material depends on whether vertices carry a colour.
