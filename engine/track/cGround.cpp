@@ -12,6 +12,7 @@
 
 #include "cMoObject.h"
 #include "cScreen.h"
+#include "cSprite.h"
 #include "cTexture.h"
 #include "platform/files.h"
 #include "platform/win32.h"
@@ -105,7 +106,8 @@ cGround::cGround(const char* trackPath, cScreen* scr, void (*progress)(float)) {
   // 5.
   maxSimultaneousTextures = screen->GetDevCaps().MaxSimultaneousTextures;
 
-  // 6. (sun sprite: SUN-PENDING)
+  // 6.
+  sun = new cSprite("DATA\\TRACKS\\COMMON\\sun.tga", screen);
 
   // 7.
   skidCounter = 0;
@@ -295,7 +297,7 @@ cGround::~cGround() {
   if (skidBufferCreated) screen->DeleteVertexBuffer(skidSlot);
   delete groundSM;
   delete roadSM;
-  // SUN-PENDING delete sun;
+  delete sun;
   WriteBestTime();
   dGeomDestroy(roadGeom);
   dGeomTriMeshDataDestroy(roadData);

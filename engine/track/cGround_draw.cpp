@@ -7,6 +7,7 @@
 #include "cGround.h"
 #include "cMoObject.h"
 #include "cScreen.h"
+#include "cSprite.h"
 #include "cTexture.h"
 #include "platform/d3d9.h"
 
@@ -97,7 +98,10 @@ void cGround::DrawSky() {
   dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
   for (DWORD i = 0; i < skyCount; ++i) mesh->Draw(skyList[i]);
   sunPos = Calc2dDirLightPos(D3DXVECTOR3(0.0f, -0.2f, 1.0f));
-  // SUN-PENDING: sprite drawing
+  if (std::fabs(sunPos.x) <= 1.0f && std::fabs(sunPos.y) <= 1.0f) {
+    const D3DXVECTOR2 scale(4.0f, 4.0f), centre(64.0f, 64.0f);
+    sun->DrawRelative(&scale, &centre, sunPos.x, &sunPos, 0xFFFFFFFFu);
+  }
   screen->SetDepthBuffer(TRUE);
   dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
 }

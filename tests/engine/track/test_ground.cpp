@@ -207,11 +207,14 @@ TEST_F(GroundTest, ProgressEndsWithOneAfterTheMesh) {
   EXPECT_FLOAT_EQ(g_progress[g_progress.size() - 2], 0.8f);
 }
 
-TEST_F(GroundTest, MissingMeshGivesAnEmptyTrack) {
+TEST_F(GroundTest, MissingMeshAndSunGiveAnEmptyTrack) {
+  std::remove("DATA/TRACKS/COMMON/sun.tga");
   ::testing::internal::CaptureStderr();
   auto g = Load();
   const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(tracktest::CountLines(err), 1) << err;
+  EXPECT_EQ(tracktest::CountLines(err), 2) << err;  // one line for each
+  EXPECT_NE(err.find("track.mo"), std::string::npos) << err;
+  EXPECT_NE(err.find("sun.tga"), std::string::npos) << err;
   EXPECT_EQ(g->GetMesh()->ObjCount(), 0u);
   EXPECT_EQ(g->GetRoadCount(), 0u);
   EXPECT_EQ(g->GetH(0, 0), -1000.0f);

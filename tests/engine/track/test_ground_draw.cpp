@@ -217,20 +217,32 @@ TEST_F(DrawTest, NothingSelectedDrawsNothingAndLeavesTheState) {
   EXPECT_EQ(stage, nullptr);
 }
 
-TEST_F(DrawTest, SunPosition) {
+TEST_F(DrawTest, SunPositionAndSprite) {
   WriteScene();
-  Open();
+  Open();  // the sun's image comes from DATA/TRACKS/COMMON in the working directory
+
   // Looking along -z, against the light (0, -0.2, 1): the sun is straight ahead, a little up.
   LookAt(D3DXVECTOR3(0, 2, 0), D3DXVECTOR3(0, 2, -10));
+  screen->ClearScreen(0xFF000000);
   ground->Draw(4);
   const D3DXVECTOR2 sun = ground->GetSunPos();
   EXPECT_FLOAT_EQ(sun.x, 0.5f);
   EXPECT_GT(sun.y, 0.0f);
   EXPECT_LT(sun.y, 0.5f);
-  // Looking along +z, the sun is behind the camera.
+  const DWORD disc = ReadPixel(sun.x, sun.y);
+  EXPECT_TRUE(vrxtest::Near(disc, 0xFFFFFF00, 16)) << Hex(disc);
+  EXPECT_FALSE(fixture.SaveScreenshot("sun_ahead").empty());
+
+  // Looking along +z, the sun is behind the camera and not drawn.
   LookAt(D3DXVECTOR3(0, 2, 0), D3DXVECTOR3(0, 2, 10));
+  screen->ClearScreen(0xFF000000);
   ground->Draw(4);
   EXPECT_EQ(ground->GetSunPos(), D3DXVECTOR2(5.0f, 5.0f));
+  const std::vector<DWORD> pixels = fixture.ReadPixels();
+  int yellow = 0;
+  for (DWORD p : pixels) yellow += vrxtest::Near(p, 0xFFFFFF00, 16);
+  EXPECT_EQ(yellow, 0);
+
   // Turned a little to the right (towards -x when facing -z), it moves left of centre.
   LookAt(D3DXVECTOR3(0, 2, 0), D3DXVECTOR3(-2, 2, -10));
   ground->Draw(4);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -43,13 +44,21 @@ inline void WriteTga(const std::string& path, int width, int height, uint32_t ar
                                 std::vector<DWORD>((size_t)width * height, argb)));
 }
 
-// A gtest fixture with an open 800 x 600 screen and a fresh directory.
+// A gtest fixture with an open 800 x 600 screen and a fresh directory that is
+// also the working directory, holding the sun image every track loads.
 class ScreenTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(fixture.Open(800, 600)) << "no window or device";
     screen = &fixture.Screen();
     dir = vrxtest::MakeTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir + "/DATA/TRACKS/COMMON");
+    WriteTga(dir + "/DATA/TRACKS/COMMON/sun.tga", 128, 128, 0xFFFFFF00);
+    previousDir = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+  }
+  void TearDown() override {
+    if (!previousDir.empty()) std::filesystem::current_path(previousDir);
   }
   void LookAt(const D3DXVECTOR3& from, const D3DXVECTOR3& to) {
     screen->SetCamera(from, to, D3DXVECTOR3(0, 1, 0));
@@ -60,6 +69,7 @@ class ScreenTest : public ::testing::Test {
   vrxtest::ScreenFixture fixture;
   cScreen* screen = nullptr;
   std::string dir;
+  std::filesystem::path previousDir;
 };
 
 // An uncompressed A8R8G8B8 DDS of 0xAARRGGBB pixels, rows from the top.
