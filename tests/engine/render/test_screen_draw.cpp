@@ -378,7 +378,9 @@ TEST_F(ScreenDraw, VertexShaderSlotSeesTheScreensConstants) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(0, s.CreateVertexShader(5, broken.c_str(), 0));
   EXPECT_NE(std::string::npos, ::testing::internal::GetCapturedStderr().find("vrx: vertex shader"));
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(0, s.CreateVertexShader(5, (dir + "/missing.vsh").c_str(), 0));
+  EXPECT_NE(std::string::npos, ::testing::internal::GetCapturedStderr().find("missing.vsh"));
 
   D3DXVECTOR3 light(0, 0, -1);
   s.SetTransformedVertexShaderConst(&light);

@@ -327,9 +327,130 @@ TEST_F(Device, DirectionalLightIsInWorldSpace) {
   // Ambient 0x40 x 1 plus diffuse 0x80 x 1 x (n . l).
   EXPECT_TRUE(vrxtest::Near(look(D3DXVECTOR3(1, 0, 0), lit), 0xFFC0C0C0, 2));
   EXPECT_TRUE(vrxtest::Near(look(D3DXVECTOR3(0, 0, 1), side), 0xFF404040, 2));
+  // A world scaled by 2 shortens the normals unless they are normalised.
+  D3DXMATRIX scale;
+  D3DXMatrixScaling(&scale, 2, 2, 2);
+  dev->SetTransform(D3DTS_WORLD, &scale);
+  std::vector<Vertex> half = lit;
+  for (Vertex& v : half) v.x = 2.5f;  // x = 5 after the scaling
+  EXPECT_TRUE(vrxtest::Near(look(D3DXVECTOR3(1, 0, 0), half), 0xFF808080, 2));
+  dev->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
+  EXPECT_TRUE(vrxtest::Near(look(D3DXVECTOR3(1, 0, 0), half), 0xFFC0C0C0, 2));
+  D3DXMATRIX identity;
+  D3DXMatrixIdentity(&identity);
+  dev->SetTransform(D3DTS_WORLD, &identity);
+  // Specular only with D3DRS_SPECULARENABLE: light from behind the camera
+  // straight onto a small surface far ahead, so the half vector is the
+  // normal at every vertex (lighting is per vertex, as in Direct3D).
+  m.Specular = D3DCOLORVALUE{0.25f, 0.25f, 0.25f, 1};
+  m.Power = 20;
+  dev->SetMaterial(&m);
+  f.Screen().AddDirectionalLight(&dir, 1.0f);
+  std::vector<Vertex> small = {{20, 0.5f, -0.5f, -1, 0, 0, grey}, {20, 0.5f, 0.5f, -1, 0, 0, grey},
+                               {20, -0.5f, -0.5f, -1, 0, 0, grey}, {20, -0.5f, 0.5f, -1, 0, 0, grey}};
+  dev->SetRenderState(D3DRS_AMBIENT, 0);
+  EXPECT_TRUE(vrxtest::Near(look(D3DXVECTOR3(1, 0, 0), small), 0xFF808080, 2));
+  dev->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+  EXPECT_TRUE(vrxtest::Near(look(D3DXVECTOR3(1, 0, 0), small), 0xFFC0C0C0, 2)) << vrxtest::Hex(f.Pixel(128, 96));
+  dev->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
+
   // Without lighting the vertex colour as it is.
   dev->SetRenderState(D3DRS_LIGHTING, FALSE);
   EXPECT_EQ(grey, look(D3DXVECTOR3(0, 0, 1), side));
+}
+
+// The car's silhouette pass: source times the blend factor, destination
+// dropped, so the target takes the factor's alpha.
+TEST_F(Device, BlendFactorWithZeroDestination) {
+  IDirect3DTexture9* t = nullptr;
+  ASSERT_EQ(D3D_OK, dev->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &t,
+                                       nullptr));
+  IDirect3DSurface9* s = nullptr;
+  t->GetSurfaceLevel(0, &s);
+  dev->SetRenderTarget(0, s);
+  dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+  dev->SetTexture(0, nullptr);
+  dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_BLENDFACTOR);
+  dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+  auto draw = [&](DWORD factor) {
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    dev->SetRenderState(D3DRS_BLENDFACTOR, factor);
+    DrawRect(0, 0, 16, 16, 0xFF808080);
+    D3DLOCKED_RECT lr;
+    DWORD v = 0;
+    RECT r{4, 4, 5, 5};
+    EXPECT_EQ(D3D_OK, s->LockRect(&lr, &r, D3DLOCK_READONLY));
+    memcpy(&v, lr.pBits, 4);
+    s->UnlockRect();
+    return v;
+  };
+  EXPECT_EQ(0x40808080u, draw(0x40FFFFFF));
+  EXPECT_EQ(0xFF404040u, draw(0xFF808080));
+  f.Screen().RestoreTarget();
+  s->Release();
+  t->Release();
+}
+
+TEST_F(Device, TexCoordIndexPicksTheCoordinateSet) {
+  IDirect3DTexture9* t = nullptr;
+  ASSERT_EQ(D3D_OK, dev->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr));
+  Fill(t, std::vector<DWORD>{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}, 2);
+  struct V2 {
+    float x, y, z, rhw;
+    float u0, v0, u1, v1;
+  };
+  // Set 0 stays on the red texel, set 1 spans the picture.
+  V2 q[4] = {{9.5f, 9.5f, 0.5f, 1, 0.2f, 0.2f, 0, 0},
+             {29.5f, 9.5f, 0.5f, 1, 0.2f, 0.2f, 1, 0},
+             {9.5f, 29.5f, 0.5f, 1, 0.2f, 0.2f, 0, 1},
+             {29.5f, 29.5f, 0.5f, 1, 0.2f, 0.2f, 1, 1}};
+  dev->SetTexture(0, t);
+  dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2);
+  f.Screen().ClearScreen(0xFF000000);
+  dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(V2));
+  EXPECT_EQ(0xFFFF0000, f.Pixel(25, 25));
+  dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+  dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(V2));
+  EXPECT_EQ(0xFFFF0000, f.Pixel(12, 12));
+  EXPECT_EQ(0xFFFFFFFF, f.Pixel(25, 25));
+  dev->SetTexture(0, nullptr);
+  t->Release();
+}
+
+// Camera-space reflection vectors into a cube map: a surface facing the
+// camera shows the face behind the camera, one turned by 45 degrees a side face.
+TEST_F(Device, ReflectionVectorsSampleTheCubeMap) {
+  IDirect3DCubeTexture9* cube = nullptr;
+  ASSERT_EQ(D3D_OK, dev->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr));
+  const DWORD colour[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
+  for (int face = 0; face < 6; ++face) {
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(D3D_OK, cube->LockRect((D3DCUBEMAP_FACES)face, 0, &lr, nullptr, 0));
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 4; ++x) memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &colour[face], 4);
+    cube->UnlockRect((D3DCUBEMAP_FACES)face, 0);
+  }
+  f.Screen().SetTransformMatrix(1.33f, 0, 0.01f, 100.0f, FALSE);
+  dev->SetTexture(0, cube);
+  dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+  dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  dev->SetFVF(kLitFvf);
+  auto draw = [&](float nx, float nz) {
+    std::vector<Vertex> v = {{-1, 1, 5, nx, 0, nz, 0xFFFFFFFF}, {1, 1, 5, nx, 0, nz, 0xFFFFFFFF},
+                             {-1, -1, 5, nx, 0, nz, 0xFFFFFFFF}, {1, -1, 5, nx, 0, nz, 0xFFFFFFFF}};
+    f.Screen().ClearScreen(0xFF000000);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v.data(), sizeof(Vertex));
+    return f.Pixel(128, 96);
+  };
+  EXPECT_EQ(colour[D3DCUBEMAP_FACE_NEGATIVE_Z], draw(0, -1));
+  EXPECT_EQ(colour[D3DCUBEMAP_FACE_NEGATIVE_X], draw(-0.70710678f, -0.70710678f));
+  EXPECT_EQ(colour[D3DCUBEMAP_FACE_POSITIVE_X], draw(0.70710678f, -0.70710678f));
+  dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+  dev->SetTexture(0, nullptr);
+  cube->Release();
 }
 
 TEST_F(Device, ReferencesAndBindings) {

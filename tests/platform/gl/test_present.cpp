@@ -1,0 +1,100 @@
+// Presentation: the back buffer reaches the window scaled to its size, the
+// right way up, through the gamma ramp. Read from the window's own buffer:
+// Mesa's software renderer keeps the presented picture in it after the swap
+// (its front buffer cannot be read back).
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "cScreen.h"
+#include "platform/win32.h"
+
+namespace {
+
+typedef void (*ReadBufferFn)(unsigned);
+typedef void (*ReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
+typedef void (*GetIntegervFn)(unsigned, int*);
+typedef void (*BindFramebufferFn)(unsigned, unsigned);
+constexpr unsigned kBack = 0x0405, kBgra = 0x80E1, kUnsignedByte = 0x1401;
+constexpr unsigned kReadFramebuffer = 0x8CA8, kReadFramebufferBinding = 0x8CAA, kReadBufferState = 0x0C02;
+
+LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// The window as shown, rows from the top, 0xAARRGGBB.
+std::vector<DWORD> ReadWindow(int w, int h) {
+  auto readBuffer = (ReadBufferFn)SDL_GL_GetProcAddress("glReadBuffer");
+  auto readPixels = (ReadPixelsFn)SDL_GL_GetProcAddress("glReadPixels");
+  auto getIntegerv = (GetIntegervFn)SDL_GL_GetProcAddress("glGetIntegerv");
+  auto bindFramebuffer = (BindFramebufferFn)SDL_GL_GetProcAddress("glBindFramebuffer");
+  int framebuffer = 0, buffer = 0;
+  getIntegerv(kReadFramebufferBinding, &framebuffer);
+  bindFramebuffer(kReadFramebuffer, 0);
+  getIntegerv(kReadBufferState, &buffer);
+  readBuffer(kBack);
+  std::vector<DWORD> bottomUp((size_t)w * h), out((size_t)w * h);
+  readPixels(0, 0, w, h, kBgra, kUnsignedByte, bottomUp.data());
+  readBuffer((unsigned)buffer);
+  bindFramebuffer(kReadFramebuffer, (unsigned)framebuffer);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) out[(size_t)y * w + x] = bottomUp[(size_t)(h - 1 - y) * w + x] | 0xFF000000u;
+  return out;
+}
+
+TEST(Present, BackBufferIsScaledIntoTheWindowThroughTheGammaRamp) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = Proc;
+  wc.lpszClassName = "VrxPresentTest";
+  ASSERT_NE(0, RegisterClassExA(&wc));
+  HWND window = CreateWindowExA(0, "VrxPresentTest", "present", WS_POPUP, 0, 0, 200, 150, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(nullptr, window);
+  ShowWindow(window, SW_SHOW);
+  cScreen screen;
+  // A windowed 100 x 75 back buffer in a 200 x 150 window.
+  ASSERT_EQ(1, screen.Init3D(window, 100, 75, 1, FALSE));
+  IDirect3DDevice9* dev = screen.GetDevicePointer();
+  // Top rows green; below them red on the left, blue on the right.
+  D3DRECT left{0, 0, 50, 75}, right{50, 0, 100, 75}, top{0, 0, 100, 20};
+  dev->Clear(1, &left, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+  dev->Clear(1, &right, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  dev->Clear(1, &top, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+  screen.SetGamma(0);
+  ASSERT_EQ(1, screen.Flip());
+  std::vector<DWORD> px = ReadWindow(200, 150);
+  EXPECT_EQ(0xFF00FF00, px[10 * 200 + 100]);   // top
+  EXPECT_EQ(0xFF00FF00, px[36 * 200 + 100]);   // row 18 of the back buffer, doubled
+  EXPECT_EQ(0xFFFF0000, px[100 * 200 + 50]);   // lower left
+  EXPECT_EQ(0xFF0000FF, px[100 * 200 + 150]);  // lower right
+  EXPECT_EQ(0xFFFF0000, px[149 * 200 + 96]);   // the scaling covers the whole window
+  EXPECT_EQ(0xFF0000FF, px[149 * 200 + 199]);
+
+  // A ramp that halves red and leaves the rest: the window shows it, the
+  // back buffer keeps its colours.
+  D3DGAMMARAMP ramp;
+  for (int i = 0; i < 256; ++i) {
+    ramp.red[i] = (WORD)(i * 128);
+    ramp.green[i] = ramp.blue[i] = (WORD)(i * 257);
+  }
+  dev->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
+  ASSERT_EQ(1, screen.Flip());
+  px = ReadWindow(200, 150);
+  EXPECT_EQ(0xFF7F0000, px[100 * 200 + 50]);
+  EXPECT_EQ(0xFF00FF00, px[10 * 200 + 100]);
+  IDirect3DSurface9* back = nullptr;
+  dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+  D3DLOCKED_RECT lr;
+  RECT one{10, 40, 11, 41};
+  ASSERT_EQ(D3D_OK, back->LockRect(&lr, &one, D3DLOCK_READONLY));
+  EXPECT_EQ(0xFFFF0000u, *static_cast<DWORD*>(lr.pBits) | 0xFF000000u);
+  back->UnlockRect();
+  back->Release();
+
+  screen.CleanUp();
+  DestroyWindow(window);
+}
+
+}  // namespace
