@@ -340,3 +340,14 @@ TEST_F(MoObjectBadFile, GroupTooLargeForSixteenBitIndices) {
   Put32(&b, 60 + 160 + 4, faces);
   ExpectEmpty(b, "group over 21845 faces");
 }
+
+TEST_F(MoObjectTest, OverlongPathStillLoadsTheMesh) {
+  const std::string deep = dir + "/" + std::string(150, 'a') + "/" + std::string(150, 'b');
+  std::filesystem::create_directories(deep);
+  tracktest::WriteMesh(TwoObjects(), deep + "/two.mo");
+  ::testing::internal::CaptureStderr();
+  cMoObject mo((deep + "/two.mo").c_str(), screen, nullptr);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(mo.ObjCount(), 2u);
+  EXPECT_NE(err.find("too long"), std::string::npos) << err;
+}
