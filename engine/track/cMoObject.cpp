@@ -55,13 +55,13 @@ cMoObject::cMoObject(const char* file, cScreen* scr, void (*progress)(float))
 
   directory[0] = 0;
   if (file) {
-    if (std::strlen(file) >= sizeof directory) {
-      std::fprintf(stderr, "vrx: mesh path too long (at most %zu characters): %s\n",
-                   sizeof directory - 1, file);
-    }
-    std::snprintf(directory, sizeof directory, "%s", file);
-    PathUnquoteSpacesA(directory);
-    PathRemoveFileSpecA(directory);
+    std::vector<char> dir(file, file + std::strlen(file) + 1);
+    PathUnquoteSpacesA(dir.data());
+    PathRemoveFileSpecA(dir.data());
+    if (std::strlen(dir.data()) >= sizeof directory)
+      std::fprintf(stderr, "vrx: mesh directory too long (at most %zu characters): %s\n",
+                   sizeof directory - 1, dir.data());
+    std::snprintf(directory, sizeof directory, "%s", dir.data());
   }
   Report(progress, 0.0f);
   if (!file || !Load(file, progress)) {
