@@ -37,9 +37,12 @@ void cFont::PutText(float x, float y, float sx, float sy, const char* text) {
   D3DXMATRIX scale;
   D3DXMatrixScaling(&scale, sx, sy, 1.0f);
   sprite->SetTransform(&scale);
-  D3DXVECTOR3 pen(x / sx, y / sy, 0.0f);
+  // A zero scale (a minimised window's client area) shows nothing and would
+  // divide the pen position by zero.
+  const bool visible = sx != 0.0f && sy != 0.0f;
+  D3DXVECTOR3 pen(visible ? x / sx : 0.0f, visible ? y / sy : 0.0f, 0.0f);
   const int r = rowHeight;
-  for (const char* p = text; *p; ++p) {
+  for (const char* p = visible ? text : ""; *p; ++p) {
     const BYTE c = static_cast<BYTE>(*p);
     const int row = c / 16, column = c % 16;
     // A width above the cell would make the margin negative and the source

@@ -18,14 +18,19 @@ void cSprite::Draw(const D3DXVECTOR2* scale, const D3DXVECTOR2* centre, float an
   dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
   dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
   sprite->Begin(D3DXSPRITE_ALPHABLEND);
-  D3DXMATRIX toCentre, turn, place, size;
-  D3DXMatrixTranslation(&toCentre, -centre->x, -centre->y, 0.0f);
-  D3DXMatrixRotationZ(&turn, angle);
-  D3DXMatrixTranslation(&place, position->x / scale->x, position->y / scale->y, 0.0f);
-  D3DXMatrixScaling(&size, scale->x, scale->y, 1.0f);
-  const D3DXMATRIX m = toCentre * turn * place * size;
-  sprite->SetTransform(&m);
-  if (IDirect3DTexture9* t = texture->GetTexturePointer()) sprite->Draw(t, nullptr, nullptr, nullptr, colour);
+  // A zero scale would divide the position by zero and shows nothing anyway
+  // (a minimised window has a client area of 0 x 0).
+  IDirect3DTexture9* t = texture->GetTexturePointer();
+  if (t && scale->x != 0.0f && scale->y != 0.0f) {
+    D3DXMATRIX toCentre, turn, place, size;
+    D3DXMatrixTranslation(&toCentre, -centre->x, -centre->y, 0.0f);
+    D3DXMatrixRotationZ(&turn, angle);
+    D3DXMatrixTranslation(&place, position->x / scale->x, position->y / scale->y, 0.0f);
+    D3DXMatrixScaling(&size, scale->x, scale->y, 1.0f);
+    const D3DXMATRIX m = toCentre * turn * place * size;
+    sprite->SetTransform(&m);
+    sprite->Draw(t, nullptr, nullptr, nullptr, colour);
+  }
   sprite->End();
   dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
   dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);

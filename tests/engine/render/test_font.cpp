@@ -200,6 +200,13 @@ TEST_F(Font, RelativeTextScalesWithTheClientArea) {
   EXPECT_EQ(FirstInk(60 + 6), 81);  // "7.50" at (80.8, 60.6)
 }
 
+TEST_F(Font, ZeroScaleDrawsNothing) {
+  cFont font(Image().c_str(), nullptr, kKey, &f.Screen());
+  font.PutText(100, 100, 0, 1, "AB");
+  font.PutText(100, 100, 1, 0, "AB");
+  EXPECT_TRUE(Blank());
+}
+
 TEST_F(Font, DepthTestComesBackAsLessOrEqualAndWritesAreLeftAlone) {
   cFont font(Image().c_str(), nullptr, kKey, &f.Screen());
   IDirect3DDevice9* dev = f.Device();

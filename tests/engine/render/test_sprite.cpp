@@ -115,6 +115,17 @@ TEST_F(Sprite, DrawsOverEverythingAndLeavesLessOrEqualWithWrites) {
   EXPECT_EQ(v, 1u);
 }
 
+TEST_F(Sprite, ZeroScaleDrawsNothing) {
+  cSprite s(Image(16, 16, 0xFFFFFFFF, 0xFFFFFFFF).c_str(), &f.Screen());
+  D3DXVECTOR2 flat(0, 1), centre(8, 8), at(100, 100);
+  s.Draw(&flat, &centre, 0.0f, &at, 0xFFFFFFFF);
+  EXPECT_EQ(RowRun(100), 0);
+  EXPECT_EQ(ColumnRun(100), 0);
+  DWORD v = 0;
+  f.Device()->GetRenderState(D3DRS_ZFUNC, &v);
+  EXPECT_EQ(v, (DWORD)D3DCMP_LESSEQUAL);
+}
+
 TEST_F(Sprite, MissingImageDrawsNothingAndSaysSo) {
   testing::internal::CaptureStderr();
   cSprite s((dir + "/missing.tga").c_str(), &f.Screen());
