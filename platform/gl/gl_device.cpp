@@ -626,7 +626,8 @@ HRESULT Device::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRen
   if (target_) target_->Owner()->Unbind();
   target_ = s;
   viewport_ = D3DVIEWPORT9{0, 0, s->Desc().Width, s->Desc().Height, 0.0f, 1.0f};
-  dirty_ |= kDirtyTarget | kDirtyViewport | kDirtyProjection;
+  scissor_ = RECT{0, 0, (LONG)s->Desc().Width, (LONG)s->Desc().Height};
+  dirty_ |= kDirtyTarget | kDirtyViewport | kDirtyProjection | kDirtyMisc;
   return D3D_OK;
 }
 

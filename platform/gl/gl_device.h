@@ -180,7 +180,7 @@ class Device final : public IDirect3DDevice9 {
   D3DMATRIX ClipAdjust() const;
 
   // Drawing (gl_draw.cpp).
-  bool PrepareDraw();
+  void PrepareDraw();
   GLuint StreamUpload(const void* data, UINT bytes);
 
   ULONG refs_ = 1;
@@ -322,7 +322,6 @@ enum DirtyBits : uint32_t {
   kDirtyStages = 1u << 12,
   kDirtyTexMatrices = 1u << 13,
   kDirtyProgram = 1u << 14,
-  kDirtyArrays = 1u << 15,
   kDirtyAll = ~0u,
 };
 

@@ -78,10 +78,9 @@ const void* Offset(size_t bytes) { return reinterpret_cast<const void*>(bytes); 
 
 }  // namespace
 
-bool Device::PrepareDraw() {
+void Device::PrepareDraw() {
   MakeCurrent();
   Flush();
-  return true;
 }
 
 void Device::ApplyArrays(GLuint buffer, UINT offset, UINT stride) {

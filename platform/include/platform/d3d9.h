@@ -728,7 +728,8 @@ struct IDirect3DDevice9 : public IUnknown {
                                             D3DMULTISAMPLE_TYPE MultiSample, DWORD MultisampleQuality,
                                             BOOL Discard, IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) = 0;
 
-  // Setting a render target also sets the viewport to its whole size.
+  // Setting a render target also sets the viewport and the scissor rectangle
+  // to its whole size.
   virtual HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) = 0;
   virtual HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) = 0;
   virtual HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) = 0;
