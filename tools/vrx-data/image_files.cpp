@@ -115,7 +115,36 @@ Picture HalfSize(const Picture& pic) {
   return half;
 }
 
-bool WriteDds(const std::string& path, const Picture& pic, D3DFORMAT format, int mipLevels) {
+Picture HalfSizeCutout(const Picture& pic) {
+  Picture half(pic.width > 1 ? pic.width / 2 : 1, pic.height > 1 ? pic.height / 2 : 1);
+  for (int y = 0; y < half.height; ++y) {
+    for (int x = 0; x < half.width; ++x) {
+      const int x0 = pic.width > 1 ? 2 * x : 0, y0 = pic.height > 1 ? 2 * y : 0;
+      const int x1 = pic.width > 1 ? x0 + 1 : 0, y1 = pic.height > 1 ? y0 + 1 : 0;
+      const uint32_t c[4] = {pic.at(x0, y0), pic.at(x1, y0), pic.at(x0, y1), pic.at(x1, y1)};
+      uint32_t alpha = 0, opaque = 0, sum[3] = {0, 0, 0};
+      for (uint32_t v : c) {
+        alpha += v >> 24;
+        if ((v >> 24) < 128) continue;
+        ++opaque;
+        for (int k = 0; k < 3; ++k) sum[k] += (v >> (8 * k)) & 0xFF;
+      }
+      // Without opaque texels the colour of all four keeps the filtering clean.
+      if (opaque == 0) {
+        for (uint32_t v : c)
+          for (int k = 0; k < 3; ++k) sum[k] += (v >> (8 * k)) & 0xFF;
+        opaque = 4;
+      }
+      uint32_t out = alpha >= 2 * 255 ? 0xFF000000u : 0;
+      for (int k = 0; k < 3; ++k) out |= ((sum[k] + opaque / 2) / opaque) << (8 * k);
+      half.at(x, y) = out;
+    }
+  }
+  return half;
+}
+
+bool WriteDds(const std::string& path, const Picture& pic, D3DFORMAT format, int mipLevels,
+              MipFilter filter) {
   const bool sixteen = format == D3DFMT_A4R4G4B4 || format == D3DFMT_R5G6B5;
   if (!sixteen && format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) {
     std::fprintf(stderr, "vrx-data: %s: unsupported DDS format %u\n", path.c_str(), unsigned(format));
@@ -168,7 +197,7 @@ bool WriteDds(const std::string& path, const Picture& pic, D3DFORMAT format, int
       else if (format == D3DFMT_R5G6B5) Put16(b, ToR5G6B5(c));
       else Put32(b, format == D3DFMT_X8R8G8B8 ? (c | 0xFF000000u) : c);
     }
-    if (l + 1 < levels) level = HalfSize(level);
+    if (l + 1 < levels) level = filter == MipFilter::Cutout ? HalfSizeCutout(level) : HalfSize(level);
   }
   return WriteBytes(path, b.data(), b.size());
 }

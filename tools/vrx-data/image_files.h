@@ -30,11 +30,20 @@ bool WriteText(const std::string& path, const std::string& text);
 bool WriteTga(const std::string& path, const Picture& pic);
 // 24-bit BMP (no alpha; bottom-up rows as the format wants).
 bool WriteBmp(const std::string& path, const Picture& pic);
+// How the smaller mip levels are made: box filtered, or for alpha-tested
+// pictures (drawn with alpha reference 255) with alpha kept at 0 or 255 and the
+// colour averaged over the opaque texels only, so cut-outs keep their shape
+// in the distance.
+enum class MipFilter { Box, Cutout };
+
 // Uncompressed DDS in A8R8G8B8, X8R8G8B8, A4R4G4B4 or R5G6B5; with mipLevels = 0
-// the full chain down to 1 x 1 is stored (box filtered), otherwise that many levels.
-bool WriteDds(const std::string& path, const Picture& pic, D3DFORMAT format, int mipLevels);
+// the full chain down to 1 x 1 is stored, otherwise that many levels.
+bool WriteDds(const std::string& path, const Picture& pic, D3DFORMAT format, int mipLevels,
+              MipFilter filter = MipFilter::Box);
 
 // Half-size box-filtered copy (each dimension halved, at least 1).
 Picture HalfSize(const Picture& pic);
+// Half-size copy for alpha-tested pictures (MipFilter::Cutout).
+Picture HalfSizeCutout(const Picture& pic);
 
 }  // namespace vrxdata
