@@ -310,8 +310,9 @@ TEST_F(CarTest, BadTimeStepsNeitherHangNorPoison) {
   ::testing::internal::CaptureStderr();
   car.DoStep(std::nanf(""));
   car.DoStep(INFINITY);
+  car.DoStep(1e9f);  // a stalled program: cut to one second of substeps
   const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
   EXPECT_TRUE(cartest::Finite(car.GetLinPos()));
   car.DoStep(0.0f);  // everything but the world step
   car.DoStep(-1.0f);
