@@ -696,17 +696,17 @@ void Device::ApplyTransforms() {
 }
 
 void Device::ApplyStages() {
-  // Direct3D stops at the first disabled stage; a stage whose first colour
-  // argument is a texture that is not set counts as disabled.
+  // Direct3D stops at the first disabled stage. A stage whose first colour
+  // argument is a texture that is not set passes the current colour on, so a
+  // later stage still applies: the track lays its road shadow on stage 2
+  // while stage 1 is empty. A disabled OpenGL unit passes its input on.
   int units = std::min(adapter_->maxTextureUnits, kMaxStages);
-  int active = 0;
-  while (active < units) {
-    DWORD op = tss_[active][D3DTSS_COLOROP];
-    bool missing = !textures_[active] && (tss_[active][D3DTSS_COLORARG1] & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
-    if (op == D3DTOP_DISABLE || missing) break;
-    ++active;
+  bool ended = false;
+  for (int unit = 0; unit < units; ++unit) {
+    ended = ended || tss_[unit][D3DTSS_COLOROP] == D3DTOP_DISABLE;
+    bool missing = !textures_[unit] && (tss_[unit][D3DTSS_COLORARG1] & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+    ApplyStage(unit, !ended && !missing);
   }
-  for (int unit = 0; unit < units; ++unit) ApplyStage(unit, unit < active);
 }
 
 void Device::ApplyStage(int unit, bool active) {
