@@ -104,7 +104,9 @@ bool ReadCarDesc(const std::string& path, CarDesc* car, BodyDesc* body) {
   p.Rows("torque", &torque, 2, 2, 0, 20000);
   if (!p.Parse()) return false;
 
-  if (gears.size() != 1) return p.Fail(gears.empty() ? 0 : gears[1].line, "give 'gears' once");
+  if (gears.empty()) return p.Fail(0, "'gears' is missing");
+  if (gears.size() > 1)
+    return p.Fail(gears[1].line, "'gears' given again (first on line " + std::to_string(gears[0].line) + ")");
   c.gears = gears[0].values;
   const int line = gears[0].line;
   if (c.gears[0] >= 0) return p.Fail(line, "the first gear ratio is reverse and must be negative");

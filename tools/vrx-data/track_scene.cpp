@@ -99,7 +99,10 @@ class SceneBuilder {
     scene_->halfRow = path_.RowAt(L * 0.5f);
     const int sr = path_.RowAt(L - desc_.startOffset);
     scene_->startPos = path_.Row(sr).pos;
-    scene_->startHeading = std::atan2(path_.Row(sr).fwd.x, path_.Row(sr).fwd.z);
+    // The race builds its car turned by RotationY(heading), and the car's
+    // orientation reaches the physics body transposed: its nose then points
+    // along (-sin heading, 0, cos heading).
+    scene_->startHeading = std::atan2(-path_.Row(sr).fwd.x, path_.Row(sr).fwd.z);
 
     Sky();
     Road();

@@ -25,7 +25,7 @@ struct TrackScene {
   int startRow = 0;          // the start line (start gate) row
   int halfRow = 0;           // the half-lap gate row
   Vec3 startPos;             // on the centreline, behind the start line
-  float startHeading = 0;    // radians about y; the car's +z is (sin h, 0, cos h)
+  float startHeading = 0;    // radians about y; a car started with it faces (-sin h, 0, cos h)
   int trees = 0, buildings = 0, grandstands = 0;
 };
 
@@ -43,7 +43,7 @@ class RoadHeights {
   bool At(float x, float z, float* y) const;
 
  private:
-  const std::vector<Vec3>& tris_;
+  std::vector<Vec3> tris_;
   float cell_, minX_ = 0, minZ_ = 0;
   int w_ = 0, h_ = 0;
   std::vector<std::vector<int>> cells_;

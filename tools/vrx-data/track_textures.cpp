@@ -182,10 +182,11 @@ Picture TreeTexture(uint32_t seed) {
         }
       }
   }
-  // Transparent texels take the colour of the foliage so filtering does not
-  // draw a dark rim.
-  for (uint32_t& c : pic.argb)
-    if ((c >> 24) == 0) c = 0x00345A2Cu;
+  // Drawn with alpha reference 255: every texel wholly there or not. The
+  // transparent ones take the foliage's colour so filtering draws no dark rim.
+  for (uint32_t& c : pic.argb) {
+    c = (c >> 24) >= 128 ? (c | 0xFF000000u) : 0x00345A2Cu;
+  }
   return pic;
 }
 
