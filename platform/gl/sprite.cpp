@@ -21,6 +21,7 @@ struct Queued {
   IDirect3DTexture9* texture;  // one reference held while queued
   Vertex v[4];
   float depth;
+  size_t order;  // drawing order, so that equal depths keep it when sorted
 };
 
 // The device states a batch changes, recorded at Begin and put back at End.
@@ -134,7 +135,10 @@ class Sprite final : public ID3DXSprite {
   bool inBatch_ = false;
   DWORD flags_ = 0;
   D3DVIEWPORT9 viewport_{};
+  // Both keep their capacity from batch to batch: drawing allocates nothing
+  // once the largest batch has been seen.
   std::vector<Queued> queue_;
+  std::vector<Vertex> tris_;
   SavedState saved_{};
   bool haveSaved_ = false;
   DWORD batches_ = 0;
@@ -286,6 +290,7 @@ HRESULT Sprite::Draw(IDirect3DTexture9* texture, const RECT* src, const D3DXVECT
     depth += out.z * 0.25f;
   }
   q.depth = depth;
+  q.order = queue_.size();
   texture->AddRef();
   queue_.push_back(q);
   return D3D_OK;
@@ -293,25 +298,31 @@ HRESULT Sprite::Draw(IDirect3DTexture9* texture, const RECT* src, const D3DXVECT
 
 HRESULT Sprite::Flush() {
   if (!inBatch_) return D3DERR_INVALIDCALL;
+  // std::sort with the drawing order as tie-break is stable without the
+  // temporary buffer std::stable_sort would allocate.
   if (flags_ & D3DXSPRITE_SORT_DEPTH_FRONTTOBACK)
-    std::stable_sort(queue_.begin(), queue_.end(), [](const Queued& a, const Queued& b) { return a.depth < b.depth; });
+    std::sort(queue_.begin(), queue_.end(), [](const Queued& a, const Queued& b) {
+      return a.depth < b.depth || (a.depth == b.depth && a.order < b.order);
+    });
   else if (flags_ & D3DXSPRITE_SORT_DEPTH_BACKTOFRONT)
-    std::stable_sort(queue_.begin(), queue_.end(), [](const Queued& a, const Queued& b) { return a.depth > b.depth; });
+    std::sort(queue_.begin(), queue_.end(), [](const Queued& a, const Queued& b) {
+      return a.depth > b.depth || (a.depth == b.depth && a.order < b.order);
+    });
 
   // Drawing outside a scene is refused by Direct3D; open one if the caller
   // has not.
   const bool ownScene = SUCCEEDED(device_->BeginScene());
-  std::vector<Vertex> tris;
   for (size_t first = 0; first < queue_.size();) {
     size_t last = first;
-    tris.clear();
+    tris_.clear();
     while (last < queue_.size() && queue_[last].texture == queue_[first].texture) {
       const Vertex* v = queue_[last].v;
-      tris.insert(tris.end(), {v[0], v[1], v[2], v[0], v[2], v[3]});
+      tris_.insert(tris_.end(), {v[0], v[1], v[2], v[0], v[2], v[3]});
       ++last;
     }
     device_->SetTexture(0, queue_[first].texture);
-    device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(2 * (last - first)), tris.data(), sizeof(Vertex));
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(2 * (last - first)), tris_.data(),
+                             sizeof(Vertex));
     first = last;
   }
   if (ownScene) device_->EndScene();

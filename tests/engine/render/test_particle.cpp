@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,20 @@
 #include "cScreen.h"
 #include "screen_fixture.h"
 #include "test_support.h"
+
+// C++ allocations made by this thread while counting is on.
+thread_local bool g_countAllocations = false;
+thread_local int g_allocations = 0;
+
+// Out of line, so that the compiler does not pair an inlined free with the
+// allocation of its caller.
+__attribute__((noinline)) void* operator new(std::size_t n) {
+  if (g_countAllocations) ++g_allocations;
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -280,6 +296,27 @@ TEST_F(ParticleDrawing, ParticlesFaceTheCameraUprightAndGrow) {
   EXPECT_EQ(v, 15u);
   f.Device()->GetRenderState(D3DRS_LIGHTING, &v);
   EXPECT_EQ(v, 0u);
+}
+
+// The smoke of four cars steps and draws every frame: once the pool and the
+// sprite batch have their size, neither allocates.
+TEST_F(ParticleDrawing, SteppingAndDrawingAllocateNothing) {
+  auto p = Emitter(40);
+  p->spawnInterval = -1.0f;
+  p->DoStep(0.01f);
+  p->spawnInterval = 0.02f;
+  for (int i = 0; i < 5; ++i) p->DoStep(0.01f);
+  ASSERT_GT(Alive(*p), 30);
+  p->Draw();
+  p->Draw();
+  g_allocations = 0;
+  g_countAllocations = true;
+  for (int frame = 0; frame < 3; ++frame) {
+    p->DoStep(0.01f);
+    p->Draw();
+  }
+  g_countAllocations = false;
+  EXPECT_EQ(g_allocations, 0);
 }
 
 }  // namespace
