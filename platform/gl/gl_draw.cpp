@@ -156,7 +156,7 @@ GLuint Device::StreamUpload(const void* data, UINT bytes) {
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
   UINT n = VertexCount(PrimitiveType, PrimitiveCount);
   if (!stream_ || n == 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
-  if ((uint64_t)streamOffset_ + (uint64_t)(StartVertex + n) * streamStride_ > stream_->Length())
+  if ((uint64_t)streamOffset_ + ((uint64_t)StartVertex + n) * streamStride_ > stream_->Length())
     return D3DERR_INVALIDCALL;
   PrepareDraw();
   ApplyArrays(stream_->Name(), streamOffset_, streamStride_);
@@ -169,7 +169,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
   UINT n = VertexCount(PrimitiveType, primCount);
   if (!stream_ || !indices_ || n == 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
   UINT indexSize = indices_->Format() == D3DFMT_INDEX32 ? 4 : 2;
-  if ((uint64_t)(startIndex + n) * indexSize > indices_->Length()) return D3DERR_INVALIDCALL;
+  if (((uint64_t)startIndex + n) * indexSize > indices_->Length()) return D3DERR_INVALIDCALL;
   PrepareDraw();
   ApplyArrays(stream_->Name(), streamOffset_, streamStride_);
   if (!glKnown_ || gl_.elementBuffer != indices_->Name()) {

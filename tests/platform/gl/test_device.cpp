@@ -482,6 +482,28 @@ TEST_F(Device, ReferencesAndBindings) {
   EXPECT_EQ(nullptr, t);
 }
 
+// A range past the end of the buffers is refused, however large the start,
+// instead of wrapping round to a small one.
+TEST_F(Device, DrawRangesPastTheBuffersAreRefused) {
+  IDirect3DVertexBuffer9* vb = nullptr;
+  ASSERT_EQ(D3D_OK, dev->CreateVertexBuffer(3 * sizeof(Vertex), 0, kLitFvf, D3DPOOL_MANAGED, &vb, nullptr));
+  IDirect3DIndexBuffer9* ib = nullptr;
+  ASSERT_EQ(D3D_OK, dev->CreateIndexBuffer(6, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr));
+  dev->SetFVF(kLitFvf);
+  dev->SetStreamSource(0, vb, 0, sizeof(Vertex));
+  dev->SetIndices(ib);
+  EXPECT_EQ(D3D_OK, dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1));
+  EXPECT_EQ(D3DERR_INVALIDCALL, dev->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1));
+  EXPECT_EQ(D3DERR_INVALIDCALL, dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0xFFFFFFFFu, 1));
+  EXPECT_EQ(D3D_OK, dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1));
+  EXPECT_EQ(D3DERR_INVALIDCALL, dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 1, 1));
+  EXPECT_EQ(D3DERR_INVALIDCALL, dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0xFFFFFFFEu, 1));
+  dev->SetStreamSource(0, nullptr, 0, 0);
+  dev->SetIndices(nullptr);
+  EXPECT_EQ(0u, vb->Release());
+  EXPECT_EQ(0u, ib->Release());
+}
+
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
