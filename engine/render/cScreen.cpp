@@ -1,6 +1,7 @@
 #include "cScreen.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "mathkit/mathkit.h"
@@ -240,6 +241,9 @@ int cScreen::WriteVertexBuffer(BYTE slot, void* data, DWORD first, DWORD count) 
   void* p = nullptr;
   DWORD stride = vertexStride[slot];
   if (count == 0) return 1;
+  // Checked in 64 bits: a byte range that wraps round would lock too little
+  // for the copy.
+  if ((uint64_t)first + count > vertexCount[slot]) return 0;
   if (FAILED(vb->Lock(first * stride, count * stride, &p, 0))) return 0;
   memcpy(p, data, (size_t)count * stride);
   vb->Unlock();
@@ -252,6 +256,7 @@ int cScreen::ReadVertexBuffer(BYTE slot, void* data, DWORD first, DWORD count) {
   void* p = nullptr;
   DWORD stride = vertexStride[slot];
   if (count == 0) return 1;
+  if ((uint64_t)first + count > vertexCount[slot]) return 0;
   if (FAILED(vb->Lock(first * stride, count * stride, &p, D3DLOCK_READONLY))) return 0;
   memcpy(data, p, (size_t)count * stride);
   vb->Unlock();

@@ -191,6 +191,10 @@ TEST_F(ScreenTest, VertexBufferSlots) {
   EXPECT_EQ(0xFF123456u, r[0].colour);
   EXPECT_EQ(0.0f, r[1].x);
   EXPECT_EQ(0, s().WriteVertexBuffer(5, &w, 6, 1));  // past the end
+  // Counts whose byte size wraps round in 32 bits are refused too.
+  EXPECT_EQ(0, s().WriteVertexBuffer(5, &w, 0, 0x40000000u));
+  EXPECT_EQ(0, s().ReadVertexBuffer(5, r, 0, 0x40000000u));
+  EXPECT_EQ(0, s().WriteVertexBuffer(5, &w, 0x40000000u, 1));
   EXPECT_EQ(0, s().ReadVertexBuffer(9, r, 0, 1));    // empty slot
   void* p = nullptr;
   ASSERT_EQ(1, s().LockVertexBuffer(5 + 256, &p));  // slot masked to 8 bits
