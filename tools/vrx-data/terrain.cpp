@@ -8,7 +8,8 @@ namespace vrxdata {
 namespace {
 
 const float kBlend = 35.0f;       // from the road's edge to natural ground
-const float kUnderRoad = 0.35f;   // the land stays this far below the road surface
+const float kUnderRoad = 0.35f;   // the land stays this far below the road surface at its edges,
+const float kUnderRoadDeep = 0.6f;  // and this much further down away from them
 const float kGrassTile = 12.0f;   // metres per repeat of the grass texture
 const int kChunkCells = 8;
 const float kFineReach = 40.0f;  // chunks this close to the road get the fine grid
@@ -86,7 +87,10 @@ float Terrain::Height(float x, float z) const {
   const float natural = Natural(x, z);
   const PathHit hit = path_.Nearest(x, z, c + kBlend);
   if (!hit.found) return natural;
-  if (hit.distance <= c) return hit.SurfaceY(hit.lateral) - kUnderRoad;
+  // Under the road the land drops away from the edges, far enough below the
+  // surface that the depth buffer keeps the two apart in the distance.
+  if (hit.distance <= c)
+    return hit.SurfaceY(hit.lateral) - kUnderRoad - kUnderRoadDeep * Smoothstep((c - hit.distance) / 3.0f);
   const float edge = hit.SurfaceY(hit.lateral < 0 ? -c : c) - 0.05f;
   return Lerp(edge, natural, Smoothstep((hit.distance - c) / kBlend));
 }

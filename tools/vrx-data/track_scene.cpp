@@ -286,8 +286,9 @@ class SceneBuilder {
     const Vec3 a = r.pos + r.right * (-post), b = r.pos + r.right * post;
     const Vec3 d = r.fwd * 0.25f;
     const Vec3 fa0(a.x, bottom, a.z), fa1(a.x, top, a.z), fb0(b.x, bottom, b.z), fb1(b.x, top, b.z);
-    w_.Quad(obj, kBanner, fa0 - d, fa1 - d, fb1 - d, fb0 - d, -r.fwd, 0, 0, 1, 1);
-    w_.Quad(obj, kBanner, fb0 + d, fb1 + d, fa1 + d, fa0 + d, r.fwd, 0, 0, 1, 1);
+    // Twice across, so the letters keep their shape on a beam this long.
+    w_.Quad(obj, kBanner, fa0 - d, fa1 - d, fb1 - d, fb0 - d, -r.fwd, 0, 0, 2, 1);
+    w_.Quad(obj, kBanner, fb0 + d, fb1 + d, fa1 + d, fa0 + d, r.fwd, 0, 0, 2, 1);
     w_.Quad(obj, kConcrete, fa1 - d, fa1 + d, fb1 + d, fb1 - d, kUp, 0, 0, 8, 0.3f);
     w_.Quad(obj, kConcrete, fa0 - d, fa0 + d, fb0 + d, fb0 - d, -kUp, 0, 0, 8, 0.3f);
   }

@@ -275,11 +275,11 @@ Picture BannerTexture() {
   FillRect(&pic, 96, 0, w - 96, 6, 0xFFF0C020u);
   FillRect(&pic, 96, h - 6, w - 96, h, 0xFFF0C020u);
   const std::string a = "START", b = "FINISH";
-  const int scale = 5;
-  const int total = TextWidth(a, scale) + 30 + TextWidth(b, scale);
+  const int scale = 4, gap = 24;
+  const int total = TextWidth(a, scale) + gap + TextWidth(b, scale);
   int x = (w - total) / 2;
   const int y = (h - 7 * scale) / 2;
-  x += DrawText(&pic, x, y, a, scale, 0xFFFFFFFFu) + 30;
+  x += DrawText(&pic, x, y, a, scale, 0xFFFFFFFFu) + gap;
   DrawText(&pic, x, y, b, scale, 0xFFFFFFFFu);
   return pic;
 }
