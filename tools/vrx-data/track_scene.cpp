@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "track_textures.h"
+
 namespace vrxdata {
 
 const char* const kTrackTextureFiles[] = {
@@ -134,7 +136,8 @@ class SceneBuilder {
       return Vec3(R * std::cos(er) * std::sin(ar), R * std::sin(er), R * std::cos(er) * std::cos(ar));
     };
     auto vertex = [&](float e, float a) {
-      const float r = e >= 0 ? 1.0f - e / 90.0f : 1.0f - e / 90.0f * 1.5f;
+      // Inside the texture's inscribed circle all round, so nothing wraps.
+      const float r = e >= 0 ? kSkyHorizon * (1.0f - e / 90.0f) : kSkyHorizon + 0.03f + 0.01f * std::min(1.0f, -e / 20.0f);
       const float ar = a * 2 * kPi / seg;
       return MeshVertex(point(e, a), kUp, 0.5f + 0.5f * r * std::sin(ar), 0.5f - 0.5f * r * std::cos(ar));
     };

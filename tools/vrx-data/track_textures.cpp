@@ -17,10 +17,10 @@ struct SkyColours {
 
 SkyColours Palette(const std::string& name) {
   if (name == "evening")
-    return {0xFF2E4C86u, 0xFFF0B07Au, 0xFFF4D2B8u, 0xFF6E6A58u, 0xFF5A5E6Eu, 0.45f};
+    return {0xFF2E4C86u, 0xFFF0B07Au, 0xFFF4D2B8u, 0xFF4A5040u, 0xFF5A5E6Eu, 0.45f};
   if (name == "overcast")
-    return {0xFF8A96A4u, 0xFFC8CED4u, 0xFFE2E4E8u, 0xFF7C8A78u, 0xFF7A8690u, 0.85f};
-  return {0xFF2F6FC8u, 0xFFC4DCF0u, 0xFFFFFFFFu, 0xFF8FA58Au, 0xFF7E96A8u, 0.4f};
+    return {0xFF8A96A4u, 0xFFC8CED4u, 0xFFE2E4E8u, 0xFF56664Cu, 0xFF7A8690u, 0.85f};
+  return {0xFF2F6FC8u, 0xFFC4DCF0u, 0xFFFFFFFFu, 0xFF4E6A40u, 0xFF7E96A8u, 0.4f};
 }
 
 // Fine grain plus a few light and dark stones, tiling with the picture.
@@ -293,10 +293,10 @@ Picture SkyTexture(uint32_t seed, const std::string& palette) {
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {
       const float dx = (x + 0.5f) / size * 2 - 1, dy = (y + 0.5f) / size * 2 - 1;
-      const float r = std::sqrt(dx * dx + dy * dy);  // 0 zenith, 1 horizon
+      const float r = std::sqrt(dx * dx + dy * dy) / kSkyHorizon;  // 0 zenith, 1 horizon
       uint32_t c;
       if (r >= 1.0f) {
-        c = Mix(p.horizon, p.haze, std::min(1.0f, (r - 1.0f) * 8));
+        c = Mix(p.horizon, p.haze, std::min(1.0f, (r - 1.0f) * 40));
       } else {
         const float elevation = 1.0f - r;
         c = Mix(p.horizon, p.zenith, std::pow(elevation, 0.6f));

@@ -35,8 +35,10 @@ Picture FacadeTexture(uint32_t seed, uint32_t wall);
 Picture RoofTexture(uint32_t seed, uint32_t colour);
 // "START" and "FINISH" between chequered ends. 512 x 128.
 Picture BannerTexture();
-// The sky seen from below, mapped from above: centre the zenith, the inscribed
-// circle's edge the horizon, the corners below it. 512 x 512.
+// The sky seen from below, mapped from above: the centre is the zenith, the
+// circle of radius kSkyHorizon (a fraction of the half size) the horizon, the
+// ring outside it the land below the horizon. 512 x 512.
+const float kSkyHorizon = 0.95f;
 Picture SkyTexture(uint32_t seed, const std::string& palette);
 // Distant hills around the horizon: alpha 0 above their outline. 1024 x 128,
 // tiles in u.
