@@ -239,6 +239,29 @@ TEST_P(TrackEngineTest, AProbeRoundTheLapKeepsRoadUnderItAndTouchesEachGateOnce)
   EXPECT_NEAR(halfAt, L / 2, 3.0f);
 }
 
+// Front faces are clockwise on screen: the road is drawn seen from above and
+// culled seen from below.
+TEST_P(TrackEngineTest, TheRoadIsSeenFromAboveAndNotFromBelow) {
+  std::string said;
+  LoadTrack(GetParam(), &said);
+  const D3DXVECTOR3 p(ground->GetStartX(), ground->GetStartY(), ground->GetStartZ());
+  screen->SetTransformMatrix(1.33f, 0, 0.01f, 600, FALSE);
+  const DWORD clear = 0xFF0000FFu;
+  for (int from = 0; from < 2; ++from) {
+    const float up = from == 0 ? 30.0f : -30.0f;
+    screen->SetCamera(p + D3DXVECTOR3(0, up, -3), p, D3DXVECTOR3(0, 1, 0));
+    screen->ClearScreen(clear);
+    ground->Draw(GROUND_DRAW_ROAD);
+    const DWORD c = fixture.Pixel(400, 300);
+    if (from == 0) {
+      EXPECT_FALSE(vrxtest::Near(c, clear, 8)) << "road not drawn from above: " << vrxtest::Hex(c);
+      EXPECT_LT(std::abs(vrxtest::Red(c) - vrxtest::Blue(c)), 40) << "not asphalt grey: " << vrxtest::Hex(c);
+    } else {
+      EXPECT_TRUE(vrxtest::Near(c, clear, 8)) << "road drawn from below: " << vrxtest::Hex(c);
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Tracks, TrackEngineTest, ::testing::ValuesIn(Entries("Tracks.txt")),
                          [](const ::testing::TestParamInfo<std::string>& p) { return Leaf(p.param); });
 
