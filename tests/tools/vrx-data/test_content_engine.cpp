@@ -327,6 +327,29 @@ class CarEngineTest : public EngineTest, public ::testing::WithParamInterface<st
     return true;
   }
 
+  // A generated oval with 280 m straights, its start line half way along
+  // one and the start 40 m before it; returns its folder.
+  std::string OvalTrack() {
+    const std::string dir = vrxtest::MakeTempDir("car_drive_track");
+    std::string points;
+    const float half = 140, radius = 70;
+    char line[80];
+    auto add = [&](float px, float pz) {
+      std::snprintf(line, sizeof line, "point %.2f %.2f\n", px, pz);
+      points += line;
+    };
+    add(0, radius);
+    add(half, radius);
+    for (int k = 1; k < 6; ++k) add(half + radius * std::sin(k * 3.14159265f / 6), radius * std::cos(k * 3.14159265f / 6));
+    add(half, -radius);
+    add(-half, -radius);
+    for (int k = 1; k < 6; ++k) add(-half - radius * std::sin(k * 3.14159265f / 6), -radius * std::cos(k * 3.14159265f / 6));
+    add(-half, radius);
+    EXPECT_TRUE(vrxtest::WriteTextFile(dir + "/oval.track", "name Oval\nstart_offset 40\ntrees 0\n" + points));
+    EXPECT_TRUE(vrxdata::BuildTrack(dir + "/oval.track", dir));
+    return dir;
+  }
+
   std::unique_ptr<cMoObject> mesh;
   int wheelObject = -1;
   Torque torque;
@@ -357,24 +380,7 @@ TEST_P(CarEngineTest, MeshLoadsQuietlyAndItsWheelsMatchTheCarData) {
 }
 
 TEST_P(CarEngineTest, SettlesAtATracksStartAndDrivesOffUnderFullThrottle) {
-  // A generated oval with 280 m straights, its start line half way along one.
-  const std::string dir = vrxtest::MakeTempDir("car_drive_track");
-  std::string points;
-  const float half = 140, radius = 70;
-  char line[80];
-  auto add = [&](float px, float pz) {
-    std::snprintf(line, sizeof line, "point %.2f %.2f\n", px, pz);
-    points += line;
-  };
-  add(0, radius);
-  add(half, radius);
-  for (int k = 1; k < 6; ++k) add(half + radius * std::sin(k * 3.14159265f / 6), radius * std::cos(k * 3.14159265f / 6));
-  add(half, -radius);
-  add(-half, -radius);
-  for (int k = 1; k < 6; ++k) add(-half - radius * std::sin(k * 3.14159265f / 6), -radius * std::cos(k * 3.14159265f / 6));
-  add(-half, radius);
-  ASSERT_TRUE(vrxtest::WriteTextFile(dir + "/oval.track", "name Oval\nstart_offset 40\ntrees 0\n" + points));
-  ASSERT_TRUE(vrxdata::BuildTrack(dir + "/oval.track", dir));
+  const std::string dir = OvalTrack();
   std::string said;
   LoadTrack(dir + "/Oval/Oval", &said);
   EXPECT_EQ(said, "");
@@ -426,6 +432,35 @@ TEST_P(CarEngineTest, SettlesAtATracksStartAndDrivesOffUnderFullThrottle) {
   EXPECT_EQ(car->IsCollision(), 0);
   EXPECT_EQ(car->GetGear() > 2, true);  // the automatic gearbox changed up
   std::printf("%s: %.1f m in 6 s, %.1f m/s\n", GetParam().c_str(), along, topSpeed);
+}
+
+TEST_P(CarEngineTest, TheWallsKeepACarThatSteersIntoThemOnTheRoad) {
+  const std::string dir = OvalTrack();
+  std::string said;
+  LoadTrack(dir + "/Oval/Oval", &said);
+  _CARDATA d;
+  ASSERT_TRUE(AssembleCar(&d, &said));
+  const float x = ground->GetStartX(), z = ground->GetStartZ();
+  _CARSTATE s;
+  std::memset(&s, 0, sizeof s);
+  s.LinPos = D3DXVECTOR3(x, ground->GetHeight(x, z) + 0.5f, z);
+  RotationY(&s.RotPos, ground->GetStartRadY());
+  car.reset(new cCar(&d, &s, ground.get(), TableTorque, reinterpret_cast<float (*)(float, void*)>(&torque)));
+  for (int i = 0; i < 100; ++i) car->DoStep(0.01f);
+  // Full throttle with the wheel turned left: the car runs into the wall on
+  // the outside of the straight (the oval turns right), and stays on the road.
+  car->Gear = 2;
+  car->Throttle = 1.0f;
+  car->Steering = 0.12f;
+  bool hit = false;
+  for (int i = 0; i < 500; ++i) {
+    car->DoStep(0.01f);
+    hit = hit || car->IsCollision();
+    const D3DXVECTOR3 p = car->GetLinPos();
+    ASSERT_NE(ground->GetH(p.x, p.z), -1000.0f) << "left the road at step " << i;
+    ASSERT_GT(p.y, ground->GetH(p.x, p.z) - 0.5f) << "fell through at step " << i;
+  }
+  EXPECT_TRUE(hit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cars, CarEngineTest, ::testing::ValuesIn(Entries("Cars.txt")),
