@@ -95,10 +95,11 @@ Picture GlassTexture() {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const float t = y / static_cast<float>(h);
-      uint32_t c = Mix(0xFF56687Au, 0xFF141A22u, t);
+      // Dark: the car is lit and shines, and there is nothing inside to see.
+      uint32_t c = Mix(0xFF3A4656u, 0xFF0E1218u, t);
       // A soft diagonal highlight.
       const float band = std::fabs(std::fmod(x * 0.5f + y * 0.6f, 64.0f) - 32.0f) / 32.0f;
-      if (band < 0.25f) c = Mix(c, 0xFF9AA8B6u, (0.25f - band) * 1.2f);
+      if (band < 0.25f) c = Mix(c, 0xFF7A8896u, (0.25f - band) * 0.9f);
       pic.at(x, y) = c;
     }
   return pic;
