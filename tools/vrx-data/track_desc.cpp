@@ -24,6 +24,7 @@ bool ReadTrackDesc(const std::string& path, TrackDesc* d) {
   p.Number("trees", &d->trees, 0, 5);
   p.Integer("grandstands", &d->grandstands, 0, 6);
   p.Integer("buildings", &d->buildings, 0, 24);
+  p.Choice("building_style", &d->buildingStyle, {"houses", "warehouses"});
   p.Choice("sky", &d->sky, {"day", "evening", "overcast"});
   p.Colour("grass", &d->grass);
   p.Colour("asphalt", &d->asphalt);

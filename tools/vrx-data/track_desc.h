@@ -31,6 +31,7 @@ struct TrackDesc {
   float trees = 1.0f;           // trees per 10 m of lap and side
   int grandstands = 2;
   int buildings = 4;
+  std::string buildingStyle = "houses";  // houses or warehouses
   std::string sky = "day";  // day, evening, overcast
   uint32_t grass = 0xFF4F8A37u;
   uint32_t asphalt = 0xFF5A5A5Eu;

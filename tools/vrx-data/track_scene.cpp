@@ -414,8 +414,11 @@ class SceneBuilder {
     for (int attempt = 0; attempt < 60 * desc_.buildings && placed < desc_.buildings; ++attempt) {
       const PathRow& r = path_.Row(rnd_.Below(path_.RowCount()));
       const int side = rnd_.Next() < 0.5f ? -1 : 1;
-      const float dist = Half() + rnd_.Range(25.0f, 110.0f);
-      const float len = rnd_.Range(8, 16), depth = rnd_.Range(6, 10), height = rnd_.Range(3.5f, 7.5f);
+      const float dist = Half() + rnd_.Range(desc_.buildingStyle == "warehouses" ? 15.0f : 25.0f, 110.0f);
+      const bool sheds = desc_.buildingStyle == "warehouses";
+      const float len = sheds ? rnd_.Range(18, 36) : rnd_.Range(8, 16);
+      const float depth = sheds ? rnd_.Range(12, 20) : rnd_.Range(6, 10);
+      const float height = sheds ? rnd_.Range(6.0f, 10.0f) : rnd_.Range(3.5f, 7.5f);
       const Vec3 out = r.right * static_cast<float>(side);
       Frame f{r.pos + out * dist, r.fwd, kUp, out};
       if (!ClearOfRoad(f, -len / 2, len / 2, 0, depth, 12.0f)) continue;
@@ -423,7 +426,7 @@ class SceneBuilder {
       const float radius = 0.5f * std::sqrt(len * len + depth * depth) + 3;
       if (Overlaps(footprints_, mid.x, mid.z, radius)) continue;
       f.o.y = GroundUnder(f, -len / 2, len / 2, 0, depth);
-      House(m.Object(Numbered("o_building_", placed)), f, len, depth, height, true);
+      House(m.Object(Numbered("o_building_", placed)), f, len, depth, height, !sheds);
       footprints_.push_back(Footprint{mid.x, mid.z, radius});
       ++placed;
     }
