@@ -168,6 +168,41 @@ TEST(RigidBody, EulerEquationsCoupleTheAxes) {
   ExpectVec3Near(b.GetRotVel(), D3DXVECTOR3(1, 1, 0.06f), 1e-6f);
 }
 
+TEST(RigidBody, RK4SpinFollowsEulersEquationsToFourthOrder) {
+  // The box of the test above spinning torque-free about a tilted axis: the
+  // axes exchange spin through the Euler coefficients. One RK4 step of 0.2 s
+  // must match a fine reference integration (in double) to its fourth-order
+  // error; a stage fed the wrong angular velocity is off by ten times more.
+  Probe b;
+  D3DXVECTOR3 a(-1, -2, -3), c(1, 2, 3), zero(0, 0, 0), w(1, 2, 0.5f);
+  b.SetBox(&a, &c, 1.0f);
+  D3DXMATRIX id;
+  D3DXMatrixIdentity(&id);
+  b.Initialise(&zero, &zero, &id, &w);
+  b.ZeroForces();
+  const float h = 0.2f;
+  b.RK4(h);
+
+  const double e[3] = {20.0 / 52.0, -0.8, 0.6};
+  double r[3] = {1, 2, 0.5};
+  auto rate = [&](const double* v, double* out) {
+    out[0] = e[0] * v[1] * v[2];
+    out[1] = e[1] * v[0] * v[2];
+    out[2] = e[2] * v[0] * v[1];
+  };
+  const int n = 20000;
+  const double dt = h / n;
+  for (int i = 0; i < n; ++i) {  // midpoint rule, error far below float precision
+    double k[3], mid[3];
+    rate(r, k);
+    for (int j = 0; j < 3; ++j) mid[j] = r[j] + 0.5 * dt * k[j];
+    rate(mid, k);
+    for (int j = 0; j < 3; ++j) r[j] += dt * k[j];
+  }
+  const float damping = 1.0f - 0.02f * h;
+  ExpectVec3Near(b.GetRotVel(), D3DXVECTOR3(float(r[0]), float(r[1]), float(r[2])) * damping, 4e-6f);
+}
+
 TEST(RigidBody, IntegratedSpinTurnsTheBodyInItsOwnFrame) {
   // A cube (no gyroscopic coupling) spinning at a constant body-frame rate w
   // for time T ends at RotationAxis(w, |w| T) * R0: the body turns about its
