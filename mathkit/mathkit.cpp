@@ -20,8 +20,12 @@ D3DXMATRIX* Scaling(D3DXMATRIX* out, float s) { return D3DXMatrixScaling(out, s,
 
 D3DXMATRIX* ScalingEx(D3DXMATRIX* out, float sx, float sy, float sz) { return D3DXMatrixScaling(out, sx, sy, sz); }
 
-D3DXMATRIX* GetAdjustMtx(D3DXMATRIX* out, int size, int depthBits) {
-  const float offset = 0.5f + 0.5f / static_cast<float>(size);
+// The texture size does not enter: the drawing device puts pixel centres and
+// texel centres both half a step in (it has no Direct3D 9 half-pixel shift),
+// so a position drawn into a render target is read back from the same texel
+// without a texel offset.
+D3DXMATRIX* GetAdjustMtx(D3DXMATRIX* out, int /*size*/, int depthBits) {
+  const float offset = 0.5f;
   const float depthScale = static_cast<float>(std::ldexp(1.0, depthBits) - 1.0);
   *out = D3DXMATRIX(0.5f, 0.0f, 0.0f, 0.0f,
                     0.0f, -0.5f, 0.0f, 0.0f,

@@ -114,27 +114,26 @@ TEST(MathkitAdjust, MapsClipSpaceToTextureWithYDown) {
     SCOPED_TRACE(size);
     D3DXMATRIX a = Garbage();
     ASSERT_EQ(GetAdjustMtx(&a, size, 24), &a);
-    const float half = 0.5f / size;
-    ExpectMatrixNear(a, D3DXMATRIX(0.5f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 16777215.0f, 0, 0.5f + half, 0.5f + half, 0, 1),
-                     0.0f);
+    ExpectMatrixNear(a, D3DXMATRIX(0.5f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 16777215.0f, 0, 0.5f, 0.5f, 0, 1), 0.0f);
 
+    // Top left and bottom right of clip space are the texture's corners.
     D3DXVECTOR3 tl = ToTexture(D3DXVECTOR4(-1, 1, 0, 1), a);
-    EXPECT_NEAR(tl.x, 0.0f, half * 1.01f);
-    EXPECT_NEAR(tl.y, 0.0f, half * 1.01f);
-    D3DXVECTOR3 br = ToTexture(D3DXVECTOR4(1, -1, 1, 1), a);
-    EXPECT_NEAR(br.x, 1.0f, half * 1.01f);
-    EXPECT_NEAR(br.y, 1.0f, half * 1.01f);
-    EXPECT_FLOAT_EQ(br.z, 16777215.0f);
+    EXPECT_EQ(tl.x, 0.0f);
+    EXPECT_EQ(tl.y, 0.0f);
     EXPECT_EQ(tl.z, 0.0f);
+    D3DXVECTOR3 br = ToTexture(D3DXVECTOR4(1, -1, 1, 1), a);
+    EXPECT_EQ(br.x, 1.0f);
+    EXPECT_EQ(br.y, 1.0f);
+    EXPECT_FLOAT_EQ(br.z, 16777215.0f);
     // Top right stays on the top row, bottom left on the left column.
     D3DXVECTOR3 tr = ToTexture(D3DXVECTOR4(1, 1, 0, 1), a);
-    EXPECT_NEAR(tr.x, 1.0f, half * 1.01f);
-    EXPECT_NEAR(tr.y, 0.0f, half * 1.01f);
+    EXPECT_EQ(tr.x, 1.0f);
+    EXPECT_EQ(tr.y, 0.0f);
 
     // After a perspective projection w is not 1; the mapping must hold after the divide.
     D3DXVECTOR3 c = ToTexture(D3DXVECTOR4(-4 * 0.5f, 4 * 0.5f, 4 * 0.25f, 4), a);
-    EXPECT_NEAR(c.x, 0.25f + half, 1e-6f);
-    EXPECT_NEAR(c.y, 0.25f + half, 1e-6f);
+    EXPECT_NEAR(c.x, 0.25f, 1e-6f);
+    EXPECT_NEAR(c.y, 0.25f, 1e-6f);
     EXPECT_FLOAT_EQ(c.z, 0.25f * 16777215.0f);
   }
   D3DXMATRIX a;

@@ -36,8 +36,9 @@ D3DXMATRIX* ScalingEx(D3DXMATRIX* out, float sx, float sy, float sz);
 
 // Appended after a view and a projection: clip x, y in [-1, 1] become texture
 // coordinates of a size x size texture, (-1, 1) -> (0, 0) top left and
-// (1, -1) -> (1, 1), shifted by half a texel to sample texel centres; clip z in
-// [0, 1] becomes [0, 2^depthBits - 1].
+// (1, -1) -> (1, 1), exactly: what the device drew at a clip position is read
+// back from there, so no texel offset depends on the size; clip z in [0, 1]
+// becomes [0, 2^depthBits - 1].
 D3DXMATRIX* GetAdjustMtx(D3DXMATRIX* out, int size, int depthBits);
 
 // Nearest integer, halves away from zero; NaN gives 0 and values beyond the
