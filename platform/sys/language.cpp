@@ -93,6 +93,11 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
   const std::string shown = vrx::ResolvePath(name.c_str());
 
   auto module = std::make_unique<HINSTANCE__>();
+  // A broken file (or one that is not a string table at all) gets one line on
+  // stderr: the first problem, and how many lines had one.
+  std::string firstProblem;
+  int problems = 0;
+  char what[128];
   size_t pos = 0;
   for (int lineNo = 1; pos < data.size(); ++lineNo) {
     size_t end = data.find('\n', pos);
@@ -103,14 +108,20 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     if (line.empty() || line[0] == '#') continue;
     UINT id;
     std::string text;
+    what[0] = 0;
     if (!ParseLine(line, &id, &text)) {
-      std::fprintf(stderr, "vrx: %s:%d: not \"number<TAB>text\", line skipped\n", shown.c_str(), lineNo);
-      continue;
+      std::snprintf(what, sizeof(what), "%d: not \"number<TAB>text\", line skipped", lineNo);
+    } else {
+      if (module->strings.count(id))
+        std::snprintf(what, sizeof(what), "%d: string %u given again, this text is used", lineNo, id);
+      module->strings[id] = text;
     }
-    if (module->strings.count(id))
-      std::fprintf(stderr, "vrx: %s:%d: string %u given again, this text is used\n", shown.c_str(), lineNo, id);
-    module->strings[id] = text;
+    if (what[0] && problems++ == 0) firstProblem = what;
   }
+  if (problems == 1)
+    std::fprintf(stderr, "vrx: %s:%s\n", shown.c_str(), firstProblem.c_str());
+  else if (problems > 1)
+    std::fprintf(stderr, "vrx: %s:%s (%d lines with problems)\n", shown.c_str(), firstProblem.c_str(), problems);
   g_modules.push_back(std::move(module));
   return g_modules.back().get();
 }

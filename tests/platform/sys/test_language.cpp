@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -77,7 +78,7 @@ TEST_F(LanguageTest, MissingFileGivesNullHandleAndEmptyStrings) {
   EXPECT_FALSE(FreeLibrary(nullptr));
 }
 
-TEST_F(LanguageTest, MalformedLinesAreSkippedWithOneLineEach) {
+TEST_F(LanguageTest, MalformedLinesAreSkippedWithOneLineForTheFile) {
   testing::internal::CaptureStderr();
   HMODULE lang = LoadTable(
       "1\tfirst\n"
@@ -86,18 +87,33 @@ TEST_F(LanguageTest, MalformedLinesAreSkippedWithOneLineEach) {
       "70000\tid too large\n"
       "3\tthird\n"
       "1\tfirst again\n");
-  const std::string err = testing::internal::GetCapturedStderr();
+  std::string err = testing::internal::GetCapturedStderr();
   ASSERT_NE(lang, nullptr);
   EXPECT_EQ(Load(lang, 3), "third");
   EXPECT_EQ(Load(lang, 1), "first again");
   EXPECT_EQ(Load(lang, 2), "");
   const std::string file = dir + "/lang.txt";
-  EXPECT_NE(err.find(file + ":2:"), std::string::npos) << err;
-  EXPECT_NE(err.find(file + ":3:"), std::string::npos) << err;
-  EXPECT_NE(err.find(file + ":4:"), std::string::npos) << err;
-  EXPECT_NE(err.find(file + ":6:"), std::string::npos) << err;
-  EXPECT_EQ(err.find(file + ":1:"), std::string::npos) << err;
-  EXPECT_EQ(err.find(file + ":5:"), std::string::npos) << err;
+  EXPECT_EQ(err, "vrx: " + file + ":2: not \"number<TAB>text\", line skipped (4 lines with problems)\n");
+  FreeLibrary(lang);
+
+  // A repeated number alone is reported as such.
+  testing::internal::CaptureStderr();
+  lang = LoadTable("5\tone\n5\ttwo\n");
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Load(lang, 5), "two");
+  EXPECT_EQ(err, "vrx: " + file + ":2: string 5 given again, this text is used\n");
+  FreeLibrary(lang);
+
+  // Something that is no string table at all: every text empty, still one line.
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 37) & 0xFF);
+  testing::internal::CaptureStderr();
+  lang = LoadTable(binary);
+  err = testing::internal::GetCapturedStderr();
+  ASSERT_NE(lang, nullptr);
+  for (UINT id = 1; id <= 53; ++id) EXPECT_EQ(Load(lang, id), "") << id;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_EQ(err.rfind("vrx: " + file + ":", 0), 0u) << err;
   FreeLibrary(lang);
 }
 
