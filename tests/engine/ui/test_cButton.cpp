@@ -363,6 +363,31 @@ TEST_F(Button, DrawsTheImageForTheCursorAndCentresTheCaption) {
   f.SaveScreenshot("button_over");
 }
 
+// The text size follows the vertical scale only; the horizontal scale moves
+// the centre with the image's width.
+TEST_F(Button, CaptionSizeFollowsTheVerticalScaleAndItsCentreTheWidth) {
+  strcpy(button->Caption, "AB");
+  Cursor(400, 400);
+
+  // Scale (0.5, 1): text as at scale 1 (19.7 by 8.6 pixels), centred on
+  // x = 800 x (0.075 + 0.1) = 140.
+  button->Scale = D3DXVECTOR2(0.5f, 1.0f);
+  f.Screen().ClearScreen(0xFF000000);
+  button->Draw();
+  for (int x : {132, 140, 148}) EXPECT_EQ(f.Pixel(x, 125), 0xFFFFFFFFu) << x;
+  EXPECT_EQ(f.Pixel(140, 128), 0xFFFFFFFFu);
+  for (int x : {127, 153}) EXPECT_TRUE(Near(f.Pixel(x, 125), kOutColour, 2)) << x << " " << vrxtest::Hex(f.Pixel(x, 125));
+
+  // Scale (1, 0.5): half-size text (9.8 by 4.3 pixels from y = 120.6),
+  // centred on x = 200.
+  button->Scale = D3DXVECTOR2(1.0f, 0.5f);
+  f.Screen().ClearScreen(0xFF000000);
+  button->Draw();
+  for (int x : {197, 200, 203}) EXPECT_EQ(f.Pixel(x, 122), 0xFFFFFFFFu) << x;
+  for (int x : {192, 208}) EXPECT_TRUE(Near(f.Pixel(x, 122), kOutColour, 2)) << x << " " << vrxtest::Hex(f.Pixel(x, 122));
+  EXPECT_TRUE(Near(f.Pixel(200, 127), kOutColour, 2)) << vrxtest::Hex(f.Pixel(200, 127));
+}
+
 TEST_F(Button, MissingImagesDrawNothingAndAreNeverUnderTheCursor) {
   const std::string missing = dir + "/none.tga";
   cButton b(missing.c_str(), missing.c_str(), &f.Screen(), font.get());
