@@ -4,7 +4,9 @@
 //
 // The share is measured by interposing those calls: this program defines
 // them, so the engine library's calls land here, are timed, and go on to
-// the physics library's own definitions.
+// the physics library's own definitions. Timing them costs clock reads of
+// its own, so the substep cost is measured in a run without them and the
+// share in a second run with them.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
@@ -21,18 +23,22 @@
 
 namespace {
 
+bool g_timing = false;  // whether the interposed calls are timed
 double g_physicsSeconds = 0.0;
 int g_depth = 0;  // the physics library may call its own entry points
 
 class Timed {
  public:
-  Timed() : start_(g_depth++ == 0 ? Clock::now() : Clock::time_point()) {}
+  Timed() : outer_(g_timing && g_depth++ == 0), start_(outer_ ? Clock::now() : Clock::time_point()) {}
   ~Timed() {
-    if (--g_depth == 0) g_physicsSeconds += std::chrono::duration<double>(Clock::now() - start_).count();
+    if (!g_timing) return;
+    --g_depth;
+    if (outer_) g_physicsSeconds += std::chrono::duration<double>(Clock::now() - start_).count();
   }
 
  private:
   using Clock = std::chrono::steady_clock;
+  bool outer_;
   Clock::time_point start_;
 };
 
@@ -76,7 +82,9 @@ void dJointGroupEmpty(dJointGroupID g) {
 
 }  // extern "C"
 
+// Argument 0: the substep cost; 1: the physics share (timed calls).
 static void BM_CarSubstep(benchmark::State& state) {
+  const bool share = state.range(0) != 0;
   vrxtest::ScreenFixture screen;
   if (!screen.Open(320, 240)) {
     state.SkipWithError("no screen");
@@ -107,19 +115,24 @@ static void BM_CarSubstep(benchmark::State& state) {
   for (int i = 0; i < 1000; ++i) car->DoStep(0.01f);
 
   g_physicsSeconds = 0.0;
+  g_depth = 0;
+  g_timing = share;
   const auto begin = std::chrono::steady_clock::now();
   for (auto _ : state) car->DoStep(0.01f);
   const double total =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-  state.counters["physics_share"] = total > 0.0 ? g_physicsSeconds / total : 0.0;
-  state.counters["physics_us"] = benchmark::Counter(
-      g_physicsSeconds * 1e6 / static_cast<double>(state.iterations()));
+  g_timing = false;
+  if (share) {
+    state.counters["physics_share"] = total > 0.0 ? g_physicsSeconds / total : 0.0;
+    state.counters["physics_us"] = benchmark::Counter(
+        g_physicsSeconds * 1e6 / static_cast<double>(state.iterations()));
+  }
   const D3DXVECTOR3 p = car->GetLinPos();
   if (p.x < spec.xMin || p.x > spec.xMax || p.z < spec.zMin || p.z > spec.zMax)
     state.SkipWithError("the car left the road");
   car.reset();
   ground.reset();
 }
-BENCHMARK(BM_CarSubstep)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(BM_CarSubstep)->ArgName("physics_share")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 BENCHMARK_MAIN();
