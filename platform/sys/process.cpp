@@ -31,6 +31,10 @@ const ProgramName kPrograms[] = {
 
 std::string g_programDirOverride;
 std::vector<pid_t> g_started;
+// Children collected early by ReapFinished, still to be counted by
+// WaitForStartedPrograms.
+int g_reaped = 0;
+int g_reapedStatus = 0;
 
 std::string ExecutablePath() {
   char buf[PATH_MAX];
@@ -69,7 +73,13 @@ const char* LinuxProgramName(const std::string& name) {
 void ReapFinished() {
   for (auto it = g_started.begin(); it != g_started.end();) {
     int status;
-    it = waitpid(*it, &status, WNOHANG) == *it ? g_started.erase(it) : it + 1;
+    if (waitpid(*it, &status, WNOHANG) != *it) {
+      ++it;
+      continue;
+    }
+    ++g_reaped;
+    g_reapedStatus = status;
+    it = g_started.erase(it);
   }
 }
 
@@ -140,7 +150,9 @@ namespace vrxtesting {
 void SetProgramDir(const char* dir) { g_programDirOverride = dir ? dir : ""; }
 
 int WaitForStartedPrograms(int* lastStatus) {
-  int count = 0;
+  int count = g_reaped;
+  if (g_reaped && lastStatus) *lastStatus = g_reapedStatus;
+  g_reaped = 0;
   for (pid_t pid : g_started) {
     int status = 0;
     if (waitpid(pid, &status, 0) == pid) {

@@ -133,6 +133,9 @@ TEST_F(WinExecTest, StartsAProgramBesideUsWithItsArguments) {
 TEST_F(WinExecTest, TheSettingsProgramIsFoundByItsWindowsName) {
   WriteProgram("vrx-config", "config-ran.txt");
   EXPECT_GT(WinExec("Config.exe", SW_SHOWDEFAULT), 31u);
+  // The first one has surely ended before the second start collects it.
+  for (int i = 0; i < 500 && vrxtest::ReadFile(dir + "/config-ran.txt").empty(); ++i) usleep(10000);
+  usleep(100000);
   EXPECT_GT(WinExec("\"CONFIG.EXE\"", SW_SHOWDEFAULT), 31u);
   EXPECT_EQ(vrxtesting::WaitForStartedPrograms(nullptr), 2);
   EXPECT_EQ(vrxtest::ReadFile(dir + "/config-ran.txt"), "started\n");
