@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -98,17 +99,31 @@ std::string ProgramDir() {
 }  // namespace vrx
 
 UINT WinExec(LPCSTR cmdLine, UINT cmdShow) {
-  if (!cmdLine) return ERROR_FILE_NOT_FOUND;
-  const std::vector<std::string> words = SplitCommandLine(cmdLine);
-  if (words.empty() || words[0].empty() || words[0] == "." || words[0] == "..") return ERROR_FILE_NOT_FOUND;
+  const std::vector<std::string> words = SplitCommandLine(cmdLine ? cmdLine : "");
+  if (words.empty() || words[0].empty() || words[0] == "." || words[0] == "..") {
+    std::fprintf(stderr, "vrx: cannot start a program: no program named in \"%s\"\n", cmdLine ? cmdLine : "");
+    return ERROR_FILE_NOT_FOUND;
+  }
   // Only programs beside us may be started, never one named by a path.
-  if (words[0].find_first_of("/\\") != std::string::npos) return ERROR_PATH_NOT_FOUND;
+  if (words[0].find_first_of("/\\") != std::string::npos) {
+    std::fprintf(stderr, "vrx: cannot start %s: only programs beside vrx are started\n", words[0].c_str());
+    return ERROR_PATH_NOT_FOUND;
+  }
   const std::string dir = vrx::ProgramDir();
   const std::string name = std::string(dir == "/" ? "" : dir) + "/" + LinuxProgramName(words[0]);
   const std::string path = vrx::ResolvePath(name.c_str());
   struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(path.c_str(), X_OK) != 0)
+  const char* why = nullptr;
+  if (stat(path.c_str(), &st) != 0)
+    why = std::strerror(errno);
+  else if (!S_ISREG(st.st_mode))
+    why = "not a program";
+  else if (access(path.c_str(), X_OK) != 0)
+    why = std::strerror(errno);
+  if (why) {
+    std::fprintf(stderr, "vrx: cannot start %s: %s\n", path.c_str(), why);
     return ERROR_FILE_NOT_FOUND;
+  }
 
   std::vector<std::string> args = words;
   args[0] = path;
@@ -118,7 +133,10 @@ UINT WinExec(LPCSTR cmdLine, UINT cmdShow) {
   ReapFinished();
   pid_t pid;
   const int err = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
-  if (err != 0) return err == ENOEXEC ? ERROR_BAD_FORMAT : ERROR_FILE_NOT_FOUND;
+  if (err != 0) {
+    std::fprintf(stderr, "vrx: cannot start %s: %s\n", path.c_str(), std::strerror(err));
+    return err == ENOEXEC ? ERROR_BAD_FORMAT : ERROR_FILE_NOT_FOUND;
+  }
   g_started.push_back(pid);
   return 33;
 }
@@ -141,8 +159,14 @@ LPSTR GetCommandLineA() {
 }
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {
-  if (!path || !*path) return FALSE;
-  return chdir(vrx::ResolvePath(path).c_str()) == 0 ? TRUE : FALSE;
+  if (!path || !*path) {
+    std::fprintf(stderr, "vrx: cannot change to a directory without a name\n");
+    return FALSE;
+  }
+  const std::string resolved = vrx::ResolvePath(path);
+  if (chdir(resolved.c_str()) == 0) return TRUE;
+  std::fprintf(stderr, "vrx: cannot change to %s: %s\n", resolved.c_str(), std::strerror(errno));
+  return FALSE;
 }
 
 namespace vrxtesting {

@@ -404,8 +404,8 @@ BOOL PathRemoveFileSpecA(LPSTR path);
 // the rest its arguments. Windows names of our programs map to their Linux
 // names ("Config.exe" -> "vrx-config"). A name holding a path separator gives
 // ERROR_PATH_NOT_FOUND, a missing program ERROR_FILE_NOT_FOUND, one the
-// system cannot run ERROR_BAD_FORMAT; a started one returns 33 (success is
-// anything above 31). The show flag is ignored.
+// system cannot run ERROR_BAD_FORMAT, each with one line on stderr; a started
+// one returns 33 (success is anything above 31). The show flag is ignored.
 UINT WinExec(LPCSTR cmdLine, UINT cmdShow);
 
 // The path of our executable (module null); another module gives 0. The copy
@@ -413,6 +413,8 @@ UINT WinExec(LPCSTR cmdLine, UINT cmdShow);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 // The quoted path of our executable, which is all the start-up expects of it.
 LPSTR GetCommandLineA();
+// The name may be Windows-style; a directory that cannot be entered gives
+// FALSE and one line on stderr.
 BOOL SetCurrentDirectoryA(LPCSTR path);
 
 // Language string table. LoadLibraryA("Lang.dll") opens the text file

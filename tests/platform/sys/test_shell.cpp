@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -85,8 +86,18 @@ TEST(ShellPath, StartUpSequenceFindsTheProgramDirectory) {
   ASSERT_TRUE(getcwd(now, sizeof(now)));
   EXPECT_EQ(std::string(now), std::string(line));
   ASSERT_EQ(chdir(old), 0);
-  EXPECT_FALSE(SetCurrentDirectoryA(""));
+  for (const char* bad : {"", "no\\such\\dir"}) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SetCurrentDirectoryA(bad));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("vrx: cannot change to ", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  }
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(SetCurrentDirectoryA("no\\such\\dir"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "vrx: cannot change to no/such/dir: No such file or directory\n");
+  ASSERT_TRUE(getcwd(now, sizeof(now)));
+  EXPECT_EQ(std::string(now), std::string(old));
 }
 
 TEST(ShellPath, ModuleFileNameIsTheExecutableAndIsCut) {
@@ -145,16 +156,34 @@ TEST_F(WinExecTest, RefusesPathsMissingProgramsAndNonPrograms) {
   WriteProgram("sub/prog", "never.txt");
   WriteProgram("not-executable", "never.txt", 0644);
   ASSERT_EQ(mkdir((dir + "/adir").c_str(), 0755), 0);
-  EXPECT_EQ(WinExec("sub/prog", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(WinExec("sub\\prog", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(WinExec("/bin/sh -c true", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(WinExec("absent-prog", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(WinExec("sh -c true", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_FILE_NOT_FOUND));  // no PATH search
-  EXPECT_EQ(WinExec("not-executable", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(WinExec("adir", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(WinExec("..", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(WinExec("", SW_SHOWDEFAULT), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(WinExec(nullptr, SW_SHOWDEFAULT), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
+  const struct {
+    const char* cmd;
+    UINT result;
+    const char* message;
+  } cases[] = {
+      {"sub/prog", ERROR_PATH_NOT_FOUND, "vrx: cannot start sub/prog: only programs beside vrx are started"},
+      {"sub\\prog", ERROR_PATH_NOT_FOUND, nullptr},
+      {"/bin/sh -c true", ERROR_PATH_NOT_FOUND, nullptr},
+      {"absent-prog", ERROR_FILE_NOT_FOUND, "/absent-prog: No such file or directory"},
+      {"sh -c true", ERROR_FILE_NOT_FOUND, "/sh: No such file or directory"},  // no PATH search
+      {"not-executable", ERROR_FILE_NOT_FOUND, "/not-executable: Permission denied"},
+      {"adir", ERROR_FILE_NOT_FOUND, "/adir: not a program"},
+      {"..", ERROR_FILE_NOT_FOUND, nullptr},
+      {"", ERROR_FILE_NOT_FOUND, nullptr},
+      {nullptr, ERROR_FILE_NOT_FOUND, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cmd ? c.cmd : "(null)");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WinExec(c.cmd, SW_SHOWDEFAULT), c.result);
+    const std::string err = testing::internal::GetCapturedStderr();
+    // One line, saying what could not be started and why.
+    EXPECT_EQ(err.rfind("vrx: cannot start ", 0), 0u) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    if (c.message) {
+      EXPECT_NE(err.find(std::string(c.message) + "\n"), std::string::npos) << err;
+    }
+  }
   EXPECT_EQ(vrxtesting::WaitForStartedPrograms(nullptr), 0);
   EXPECT_EQ(vrxtest::ReadFile(dir + "/never.txt"), "");
 }
