@@ -161,8 +161,11 @@ class SceneBuilder {
       const float a0 = a * 2 * kPi / hseg, a1 = (a + 1) * 2 * kPi / hseg;
       const Vec3 p0(hr * std::sin(a0), y1, hr * std::cos(a0)), p1(hr * std::sin(a1), y1, hr * std::cos(a1));
       const float u0 = 3.0f * a / hseg, u1 = 3.0f * (a + 1) / hseg;
-      m.FlatQuad(hills, w_.tex[kHills], MeshVertex(p0, kUp, u0, 0), MeshVertex(p1, kUp, u1, 0),
-                 MeshVertex(Vec3(p1.x, y0, p1.z), kUp, u1, 1), MeshVertex(Vec3(p0.x, y0, p0.z), kUp, u0, 1),
+      // v stays off the picture's edges: filtering there would wrap round and
+      // draw a line of the hills' foot along the top of the band.
+      const float vt = 0.02f, vb = 0.98f;
+      m.FlatQuad(hills, w_.tex[kHills], MeshVertex(p0, kUp, u0, vt), MeshVertex(p1, kUp, u1, vt),
+                 MeshVertex(Vec3(p1.x, y0, p1.z), kUp, u1, vb), MeshVertex(Vec3(p0.x, y0, p0.z), kUp, u0, vb),
                  -(p0 + p1));
     }
   }
