@@ -57,7 +57,7 @@ bool RenderBitmapFont(BitmapFont* font) {
     const uint32_t cp = FontFace::CodePoint(uint8_t(code));
     if (!face->HasGlyph(cp)) continue;
     const float advance = face->Advance(cp);
-    const int width = std::min(kFontCell, int(std::ceil(advance + 2.0f)));
+    const int width = std::min(kFontCell, int(std::ceil(advance)));
     font->widths[code] = uint8_t(width);
     // cFont shows the middle R - 2e columns of the cell, e = (R - width) / 2:
     // the character's advance is centred in them.

@@ -103,7 +103,7 @@ Picture Dial(FontFace* bold) {
     const bool major = rpm % 1000 == 0;
     const float phi = RevAngle(float(rpm));
     const Rgba colour = rpm >= int(kRevRedRpm) ? Rgb(0xFF6A4F) : kWhite;
-    c.FillSolid(0, 0, s, s, [&](float x, float y) { return SdTick(x, y, rx, ry, phi, major ? rtip - 9.0f : rtip - 4.0f, rtip + 4.0f, major ? 2.0f : 1.2f); },
+    c.FillSolid(0, 0, s, s, [&](float x, float y) { return SdTick(x, y, rx, ry, phi, major ? rtip - 9.0f : rtip - 6.0f, rtip + 4.0f, major ? 2.2f : 1.7f); },
                 colour);
     if (major) {
       const float lr = rtip - 20.0f;

@@ -1,0 +1,56 @@
+// vrx-config: writes the game's settings file vrx.cfg beside the programs.
+// Without arguments it asks in a small window; with them it is for scripts
+// and packages:
+//   vrx-config --width 1280 --height 720 --depth 32 --view 5
+//   vrx-config --defaults            the desktop's mode, 32-bit, view 5
+// Bad arguments print the usage line and exit with 2, writing nothing.
+#include <cstdio>
+#include <string>
+
+#include "settings.h"
+
+using namespace vrxconfig;
+
+int main(int argc, char** argv) {
+  Request request;
+  std::string error;
+  if (!ParseArguments(argc, argv, &request, &error)) {
+    std::fprintf(stderr, "vrx-config: %s\n%s\n", error.c_str(), UsageLine());
+    return 2;
+  }
+  const std::string path = request.file.empty() ? DefaultSettingsPath() : request.file;
+
+  // The game refuses settings made for another adapter, so they carry its identifier.
+  GUID adapter;
+  if (!AdapterGuid(&adapter)) {
+    std::fprintf(stderr, "vrx-config: no usable graphics adapter; nothing was written\n");
+    return 1;
+  }
+  if (request.window) {
+    const int result = RunWindow(path, adapter);
+    return result == 3 ? 0 : result;
+  }
+
+  if (request.defaults && request.width == 0) {
+    Mode desktop;
+    if (!DesktopMode(&desktop)) {
+      std::fprintf(stderr, "vrx-config: cannot read the desktop's screen mode; nothing was written\n");
+      return 1;
+    }
+    request.width = desktop.width;
+    request.height = desktop.height;
+  }
+  _SCREENCFG cfg{};
+  cfg.width = request.width;
+  cfg.height = request.height;
+  cfg.colour32 = request.depth == 32 ? 1 : 0;
+  cfg.adapter = adapter;
+  cfg.viewLevel = uint32_t(request.view);
+  if (!WriteSettings(path, cfg, &error)) {
+    std::fprintf(stderr, "vrx-config: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("vrx-config: %s: %u x %u, %d-bit colour, view distance %d\n", path.c_str(), cfg.width, cfg.height,
+              request.depth, request.view);
+  return 0;
+}
