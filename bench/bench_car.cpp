@@ -91,15 +91,15 @@ static void BM_CarSubstep(benchmark::State& state) {
     return;
   }
   // 50 x 50 tiles of 4 m: 5000 road faces.
-  vrxtest::FlatTrackSpec spec;
-  spec.xMin = spec.zMin = -100.0f;
-  spec.xMax = spec.zMax = 100.0f;
-  spec.tile = 4.0f;
-  spec.wall = true;
-  spec.wallZ = 90.0f;
+  vrxtest::FlatTrackLayout layout;
+  layout.xMin = layout.zMin = -100.0f;
+  layout.xMax = layout.zMax = 100.0f;
+  layout.tile = 4.0f;
+  layout.wall = true;
+  layout.wallZ = 90.0f;
   const std::string path = vrxtest::MakeTempDir("bench_car") + "/track";
   std::string error;
-  if (!vrxtest::WriteFlatTrack(path, spec, &error)) {
+  if (!vrxtest::WriteFlatTrack(path, layout, &error)) {
     state.SkipWithError(error.c_str());
     return;
   }
@@ -128,7 +128,7 @@ static void BM_CarSubstep(benchmark::State& state) {
         g_physicsSeconds * 1e6 / static_cast<double>(state.iterations()));
   }
   const D3DXVECTOR3 p = car->GetLinPos();
-  if (p.x < spec.xMin || p.x > spec.xMax || p.z < spec.zMin || p.z > spec.zMax)
+  if (p.x < layout.xMin || p.x > layout.xMax || p.z < layout.zMin || p.z > layout.zMax)
     state.SkipWithError("the car left the road");
   car.reset();
   ground.reset();

@@ -93,7 +93,7 @@ bool WriteTexture(const std::string& path) {
 
 }  // namespace
 
-bool WriteFlatTrack(const std::string& trackPath, const FlatTrackSpec& spec, std::string* error) {
+bool WriteFlatTrack(const std::string& trackPath, const FlatTrackLayout& layout, std::string* error) {
   const std::filesystem::path path(trackPath);
   const std::filesystem::path dir = path.parent_path();
   if (!WriteTexture((dir / "road.tga").string()) ||
@@ -105,24 +105,24 @@ bool WriteFlatTrack(const std::string& trackPath, const FlatTrackSpec& spec, std
   w.AddTexture("road.tga");
   const int road = w.AddObject("g_road");
   const D3DXVECTOR3 up(0, 1, 0);
-  const float y = spec.height;
-  for (float x = spec.xMin; x < spec.xMax - 1e-3f; x += spec.tile) {
-    for (float z = spec.zMin; z < spec.zMax - 1e-3f; z += spec.tile) {
-      const float x1 = x + spec.tile;
-      const float z1 = z + spec.tile;
+  const float y = layout.height;
+  for (float x = layout.xMin; x < layout.xMax - 1e-3f; x += layout.tile) {
+    for (float z = layout.zMin; z < layout.zMax - 1e-3f; z += layout.tile) {
+      const float x1 = x + layout.tile;
+      const float z1 = z + layout.tile;
       Quad(&w, road, D3DXVECTOR3(x, y, z), D3DXVECTOR3(x, y, z1), D3DXVECTOR3(x1, y, z1),
            D3DXVECTOR3(x1, y, z), up);
     }
   }
-  if (spec.wall) {
+  if (layout.wall) {
     const int wall = w.AddObject("b_wall");
-    Gate(&w, wall, 0.0f, spec.wallHalfWidth, y - 1.0f, spec.wallZ, spec.wallHeight + 1.0f);
+    Gate(&w, wall, 0.0f, layout.wallHalfWidth, y - 1.0f, layout.wallZ, layout.wallHeight + 1.0f);
   }
   const float away = 1.0e4f;  // x of the gates nobody asked for
   const int start = w.AddObject("ts");
-  Gate(&w, start, spec.startGate ? 0.0f : away, spec.gateHalfWidth, y, spec.startGateZ, 4.0f);
+  Gate(&w, start, layout.startGate ? 0.0f : away, layout.gateHalfWidth, y, layout.startGateZ, 4.0f);
   const int half = w.AddObject("tm");
-  Gate(&w, half, spec.halfGate ? 0.0f : away, spec.gateHalfWidth, y, spec.halfGateZ, 4.0f);
+  Gate(&w, half, layout.halfGate ? 0.0f : away, layout.gateHalfWidth, y, layout.halfGateZ, 4.0f);
   return w.Write(trackPath + ".mo", error);
 }
 

@@ -31,7 +31,7 @@ _CARSTATE RestState(float x, float y, float z);
 // A flat road of square tiles (two triangles each), optionally with a wall
 // across it and the two timing gates. Gates that are not asked for are
 // placed far off the road, where no car meets them.
-struct FlatTrackSpec {
+struct FlatTrackLayout {
   float xMin = -100.0f, xMax = 100.0f;
   float zMin = -100.0f, zMax = 100.0f;
   float tile = 10.0f;
@@ -50,6 +50,6 @@ struct FlatTrackSpec {
 // Writes trackPath + ".mo" (objects "g_road", "b_wall" when asked, "ts",
 // "tm"), its texture, and "Start.ini" with start (0, 0) and heading 0.
 // trackPath is a directory plus base name, the form cGround takes.
-bool WriteFlatTrack(const std::string& trackPath, const FlatTrackSpec& spec, std::string* error);
+bool WriteFlatTrack(const std::string& trackPath, const FlatTrackLayout& layout, std::string* error);
 
 }  // namespace vrxtest

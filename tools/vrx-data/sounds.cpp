@@ -139,17 +139,17 @@ SoundClip EngineLoop(float maxRpm) {
     }
   }
   Fft(&buf, false);
-  std::vector<Complex> spec(n, 0.0);
+  std::vector<Complex> bins(n, 0.0);
   for (int k = 1; k < n / 2; ++k) {
     const double f = k * bin;
     const double roll = 1.0 / (1.0 + std::pow(f / top, 8.0));
     // Mechanical and intake noise under the pulses.
     const double noise = 0.01 * Resonance(f, 900.0, 0.7) * (0.5 + rnd.Uniform());
-    spec[k] = (buf[k] / double(n) + std::polar(noise, rnd.Phase())) * roll;
+    bins[k] = (buf[k] / double(n) + std::polar(noise, rnd.Phase())) * roll;
   }
   SoundClip clip;
   clip.rate = kEngineRate;
-  clip.samples = FromSpectrum(spec);
+  clip.samples = FromSpectrum(bins);
   Normalise(&clip.samples, 0.7f);
   return clip;
 }
@@ -158,7 +158,7 @@ SoundClip SkidLoop() {
   const int rate = 22050, n = 32768;
   const double bin = double(rate) / n;
   Random rnd(7);
-  std::vector<Complex> spec(n, 0.0);
+  std::vector<Complex> bins(n, 0.0);
   // Squeal: narrow bands of noise around a few partials, which wander in
   // pitch and loudness like a tyre on the edge of grip.
   const double partials[4][3] = {{960, 1.0, 18}, {1270, 0.55, 24}, {1920, 0.35, 30}, {2880, 0.12, 40}};
@@ -166,17 +166,17 @@ SoundClip SkidLoop() {
     for (int k = 1; k < n / 2; ++k) {
       const double d = (k * bin - p[0]) / p[2];
       if (std::fabs(d) > 4.0) continue;
-      spec[k] += std::polar(p[1] * std::exp(-d * d) * (0.4 + rnd.Uniform()), rnd.Phase());
+      bins[k] += std::polar(p[1] * std::exp(-d * d) * (0.4 + rnd.Uniform()), rnd.Phase());
     }
   }
   // Hiss of the rubber.
   for (int k = 1; k < n / 2; ++k) {
     const double f = k * bin;
-    spec[k] += std::polar(0.05 * Resonance(f, 3500.0, 0.6), rnd.Phase());
+    bins[k] += std::polar(0.05 * Resonance(f, 3500.0, 0.6), rnd.Phase());
   }
   SoundClip clip;
   clip.rate = rate;
-  clip.samples = FromSpectrum(spec);
+  clip.samples = FromSpectrum(bins);
   Normalise(&clip.samples, 0.6f);
   return clip;
 }

@@ -88,15 +88,15 @@ class CarTest : public ::testing::Test {
 
   void SetUp() override { ASSERT_TRUE(screenOpen) << "no screen"; }
 
-  // Builds the ground from `spec`; the default is a flat road of 200 x 200 m.
-  void LoadTrack(const vrxtest::FlatTrackSpec& spec = vrxtest::FlatTrackSpec()) {
+  // Builds the ground from `layout`; the default is a flat road of 200 x 200 m.
+  void LoadTrack(const vrxtest::FlatTrackLayout& layout = vrxtest::FlatTrackLayout()) {
     car.reset();
     ground.reset();
     const std::string dir = vrxtest::MakeTempDir(
         std::string("car_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     const std::string path = dir + "/track";
     std::string error;
-    ASSERT_TRUE(vrxtest::WriteFlatTrack(path, spec, &error)) << error;
+    ASSERT_TRUE(vrxtest::WriteFlatTrack(path, layout, &error)) << error;
     ground.reset(new cGround(path.c_str(), &screenFixture->Screen(), nullptr));
     ASSERT_NE(ground->GetGroundGeom(), nullptr);
   }

@@ -172,10 +172,10 @@ TEST_F(CarTest, VelocitySettersActOnTheChassis) {
 }
 
 TEST_F(CarTest, SmallerBoxChangesOnlyTheBodyCollisions) {
-  vrxtest::FlatTrackSpec spec;
-  spec.wall = true;
-  spec.wallZ = 5.0f;
-  LoadTrack(spec);
+  vrxtest::FlatTrackLayout layout;
+  layout.wall = true;
+  layout.wallZ = 5.0f;
+  LoadTrack(layout);
   // The box's front reaches 5 cm into the wall.
   const _CARDATA d = vrxtest::ReferenceCarData();
   cCar& car = MakeCar(d, vrxtest::RestState(0, 0.5f, 5.0f - d.BBoxMax.z + 0.05f));

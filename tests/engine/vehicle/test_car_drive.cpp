@@ -22,14 +22,14 @@ float StrongTorque(float engineSpeed, void* context) {
 }
 
 // A road 20 m wide and 3 km long, starting behind the origin.
-vrxtest::FlatTrackSpec LongRoad() {
-  vrxtest::FlatTrackSpec spec;
-  spec.xMin = -200.0f;
-  spec.xMax = 200.0f;
-  spec.zMin = -100.0f;
-  spec.zMax = 4000.0f;
-  spec.tile = 50.0f;
-  return spec;
+vrxtest::FlatTrackLayout LongRoad() {
+  vrxtest::FlatTrackLayout layout;
+  layout.xMin = -200.0f;
+  layout.xMax = 200.0f;
+  layout.zMin = -100.0f;
+  layout.zMax = 4000.0f;
+  layout.tile = 50.0f;
+  return layout;
 }
 
 }  // namespace
@@ -152,10 +152,10 @@ TEST_F(CarTest, WheelspinFromStandstillSetsTheRearSkidFlags) {
 }
 
 TEST_F(CarTest, WallContactsAreRecordedInTheCarFrame) {
-  vrxtest::FlatTrackSpec spec;
-  spec.wall = true;
-  spec.wallZ = 25.0f;
-  LoadTrack(spec);
+  vrxtest::FlatTrackLayout layout;
+  layout.wall = true;
+  layout.wallZ = 25.0f;
+  LoadTrack(layout);
   const _CARDATA d = vrxtest::ReferenceCarData();
   cCar& car = MakeCar(d);
   RunFor(car, 1.0f);
@@ -199,13 +199,13 @@ TEST_F(CarTest, BodyOnTheRoadIsNoCollision) {
 }
 
 TEST_F(CarTest, GatesSetTheTimerAndHalfLapFlags) {
-  vrxtest::FlatTrackSpec spec;
-  spec.zMax = 300.0f;
-  spec.startGate = true;
-  spec.startGateZ = 20.0f;
-  spec.halfGate = true;
-  spec.halfGateZ = 80.0f;
-  LoadTrack(spec);
+  vrxtest::FlatTrackLayout layout;
+  layout.zMax = 300.0f;
+  layout.startGate = true;
+  layout.startGateZ = 20.0f;
+  layout.halfGate = true;
+  layout.halfGateZ = 80.0f;
+  LoadTrack(layout);
   cCar& car = MakeCar();
   RunFor(car, 1.0f);
   EXPECT_EQ(car.IsTimerCollision(), 0);
@@ -275,11 +275,11 @@ TEST_F(CarTest, ReferenceCarStopsFromHundredInUnderSixtyMetres) {
 }
 
 TEST_F(CarTest, ReferenceCarHoldsASixtyMetreCircleAtFiftyKmh) {
-  vrxtest::FlatTrackSpec spec;
-  spec.xMin = spec.zMin = -250.0f;
-  spec.xMax = spec.zMax = 250.0f;
-  spec.tile = 50.0f;
-  LoadTrack(spec);
+  vrxtest::FlatTrackLayout layout;
+  layout.xMin = layout.zMin = -250.0f;
+  layout.xMax = layout.zMax = 250.0f;
+  layout.tile = 50.0f;
+  LoadTrack(layout);
   cCar& car = SettledCar();
   car.Gear = 2;
   const float target = 50.0f / 3.6f;
