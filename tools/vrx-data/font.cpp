@@ -57,14 +57,20 @@ bool RenderBitmapFont(BitmapFont* font) {
     const uint32_t cp = FontFace::CodePoint(uint8_t(code));
     if (!face->HasGlyph(cp)) continue;
     const float advance = face->Advance(cp);
-    const int width = std::min(kFontCell, int(std::ceil(advance)));
+    // Wide enough for the advance and for all of the ink ("¼", the accent
+    // over a narrow "Î"), which may reach past the advance.
+    const FontFace::Extent ink = face->GlyphExtent(cp, true);
+    const int width = std::min(kFontCell, std::max(int(std::ceil(advance)), ink.right - ink.left));
     font->widths[code] = uint8_t(width);
     // cFont shows the middle R - 2e columns of the cell, e = (R - width) / 2:
-    // the character's advance is centred in them.
+    // the advance is centred in them, moved in where the ink would stick out.
     const int margin = (kFontCell - width) / 2;
-    const float penX = margin + ((kFontCell - 2 * margin) - advance) * 0.5f;
+    // Whole pixels, so that the ink lands exactly where its extent says.
+    int penX = int(std::lround(margin + ((kFontCell - 2 * margin) - advance) * 0.5f));
+    penX += std::max(0, margin - (penX + ink.left));
+    penX -= std::max(0, (penX + ink.right) - (kFontCell - margin));
     Mask glyph(kFontCell, kFontCell);
-    face->DrawGlyph(&glyph, penX, float(baseline), cp, true);
+    face->DrawGlyph(&glyph, float(penX), float(baseline), cp, true);
     const Mask rim = Dilate(glyph, kRim);
     const int cellX = (code % kGrid) * kFontCell, cellY = (code / kGrid) * kFontCell;
     for (int y = 1; y < kFontCell - 1; ++y) {

@@ -308,7 +308,7 @@ std::vector<float> RenderScore(const Score& score) {
   const size_t fade = size_t(0.5 * kMusicRate);
   for (size_t i = 0; i < frames; ++i) {
     float g = gain;
-    if (i + fade > frames) g *= float(frames - i) / float(fade);
+    if (i + fade >= frames) g *= float(frames - 1 - i) / float(fade);
     out[2 * i] *= g;
     out[2 * i + 1] *= g;
   }

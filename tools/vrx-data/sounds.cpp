@@ -135,14 +135,15 @@ SoundClip EngineLoop(float maxRpm) {
       double v = 0.0;
       for (const auto& r : ring) v += r[2] * std::exp(-tau / r[1]) * std::sin(2.0 * M_PI * r[0] * tau);
       v += 0.15 * rnd.Signed() * std::exp(-tau / 0.003);
-      buf[(first + i) % n] += amp * v;
+      buf[size_t(((first + i) % n + n) % n)] += amp * v;  // the first firing may start before 0
     }
   }
   Fft(&buf, false);
   std::vector<Complex> bins(n, 0.0);
   for (int k = 1; k < n / 2; ++k) {
     const double f = k * bin;
-    const double roll = 1.0 / (1.0 + std::pow(f / top, 8.0));
+    // Rolled off from three quarters of the top, nothing above it.
+    const double roll = f >= top ? 0.0 : 1.0 / (1.0 + std::pow(f / (0.75 * top), 10.0));
     // Mechanical and intake noise under the pulses.
     const double noise = 0.01 * Resonance(f, 900.0, 0.7) * (0.5 + rnd.Uniform());
     bins[k] = (buf[k] / double(n) + std::polar(noise, rnd.Phase())) * roll;
@@ -172,7 +173,7 @@ SoundClip SkidLoop() {
   // Hiss of the rubber.
   for (int k = 1; k < n / 2; ++k) {
     const double f = k * bin;
-    bins[k] += std::polar(0.05 * Resonance(f, 3500.0, 0.6), rnd.Phase());
+    bins[k] += std::polar(0.03 * Resonance(f, 3500.0, 0.6), rnd.Phase());
   }
   SoundClip clip;
   clip.rate = rate;
@@ -244,11 +245,9 @@ SoundClip CrashSound() {
     for (int i = 0; i < len && start + i < n; ++i)
       clip.samples[start + i] += float(amp * 3.0 * tick.Run(rnd.Signed() * std::exp(-double(i) / (0.002 * rate))));
   }
-  // Fade the last tail to silence.
-  for (int i = 0; i < n; ++i) {
-    const double t = double(i) / rate;
-    if (t > 1.2) clip.samples[i] *= float(std::max(0.0, (1.4 - t) / 0.2));
-  }
+  // Fade the last 0.2 s to silence.
+  const int fade = rate / 5;
+  for (int i = n - fade; i < n; ++i) clip.samples[i] *= float(n - 1 - i) / float(fade);
   Normalise(&clip.samples, 0.9f);
   return clip;
 }
