@@ -19,10 +19,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -61,6 +61,25 @@ std::string Slashed(std::string s) {
 // The passes of a frame, in drawing order.
 enum Pass { kSky, kShadow, kRoad, kLand, kCarPass, kLast, kPresent, kClear, kPasses };
 const char* const kPassNames[kPasses] = {"sky", "shadow", "road", "land", "car", "last", "present", "clear"};
+
+double WallMs() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
+// All threads: the driver draws on threads of its own. On a busy machine
+// this stays near the work done while the wall time grows.
+double ProcessCpuMs() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
+struct PassTimes {
+  double wall[kPasses] = {0};
+  double cpu[kPasses] = {0};
+};
 
 // The race car's mesh and how the race draws it, with the reflection map
 // (the reflections switch off, the race's default drawing).
@@ -266,10 +285,10 @@ class Race {
 
   size_t Views() const { return poses_.size(); }
 
-  // One frame from place `view`; with `passMs`, the device's work is finished
+  // One frame from place `view`; with `times`, the device's work is finished
   // after every pass and each pass's milliseconds are added to it. Without
   // `flip` the frame stays in the back buffer.
-  void Frame(size_t view, double* passMs, bool flip = true) {
+  void Frame(size_t view, PassTimes* times, bool flip = true) {
     const Car::Pose& p = poses_[view];
     if (view != lastView_) {
       // The car keeps the road list in nearness order as it drives.
@@ -278,13 +297,15 @@ class Race {
       lastView_ = view;
     }
     IDirect3DDevice9* dev = screen_->GetDevicePointer();
-    auto t = std::chrono::steady_clock::now();
+    double wall = WallMs(), cpu = ProcessCpuMs();
     auto mark = [&](Pass pass) {
-      if (!passMs) return;
+      if (!times) return;
       finish_();
-      auto now = std::chrono::steady_clock::now();
-      passMs[pass] += std::chrono::duration<double, std::milli>(now - t).count();
-      t = now;
+      const double w = WallMs(), c = ProcessCpuMs();
+      times->wall[pass] += w - wall;
+      times->cpu[pass] += c - cpu;
+      wall = w;
+      cpu = c;
     };
     const D3DXVECTOR3 up(0, 1, 0);
     screen_->SetCamera(p.eye, p.target, up);
@@ -385,6 +406,10 @@ class Race {
   FinishFn finish_ = nullptr;
 };
 
+void Tracks(benchmark::internal::Benchmark* b) {
+  for (int t = 0; t < (int)(sizeof kTracks / sizeof kTracks[0]); ++t) b->Arg(t);
+}
+
 // One device at a time: the race of the track last asked for.
 std::unique_ptr<Race> g_race;
 std::string g_track, g_error;
@@ -406,8 +431,10 @@ void BM_RaceFrame(benchmark::State& state) {
     return;
   }
   size_t frame = 0;
+  const double cpu = ProcessCpuMs();
   for (auto _ : state) race->Frame(frame++ % race->Views(), nullptr);
   state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+  state.counters["cpu_ms"] = (ProcessCpuMs() - cpu) / (double)state.iterations();
   state.SetLabel(kTracks[state.range(0)]);
 }
 
@@ -417,11 +444,15 @@ void BM_RaceFramePasses(benchmark::State& state) {
     state.SkipWithError(g_error.c_str());
     return;
   }
-  double ms[kPasses] = {0};
+  PassTimes times;
   size_t frame = 0;
-  for (auto _ : state) race->Frame(frame++ % race->Views(), ms);
-  for (int p = 0; p < kPasses; ++p) state.counters[kPassNames[p]] = ms[p] / (double)state.iterations();
-  state.SetLabel(std::string(kTracks[state.range(0)]) + ", ms per pass");
+  for (auto _ : state) race->Frame(frame++ % race->Views(), &times);
+  const double n = (double)state.iterations();
+  for (int p = 0; p < kPasses; ++p) {
+    state.counters[kPassNames[p]] = times.wall[p] / n;
+    state.counters[std::string(kPassNames[p]) + "_cpu"] = times.cpu[p] / n;
+  }
+  state.SetLabel(std::string(kTracks[state.range(0)]) + ", ms per pass (wall, CPU of all threads)");
 }
 
 // Whole frames at each place of one track, to see where a track is slow.
@@ -431,13 +462,11 @@ void BM_RaceFrameAt(benchmark::State& state) {
     state.SkipWithError(race ? "no such place" : g_error.c_str());
     return;
   }
+  const double cpu = ProcessCpuMs();
   for (auto _ : state) race->Frame((size_t)state.range(1), nullptr);
   state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+  state.counters["cpu_ms"] = (ProcessCpuMs() - cpu) / (double)state.iterations();
   state.SetLabel(std::string(kTracks[state.range(0)]) + " place " + std::to_string(state.range(1)));
-}
-
-void Tracks(benchmark::internal::Benchmark* b) {
-  for (int t = 0; t < (int)(sizeof kTracks / sizeof kTracks[0]); ++t) b->Arg(t);
 }
 
 void TracksAndPlaces(benchmark::internal::Benchmark* b) {
