@@ -112,12 +112,14 @@ bool WriteSettings(const std::string& path, const _SCREENCFG& cfg, std::string* 
     *error = "cannot write " + temp + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = std::fwrite(&cfg, sizeof cfg, 1, f) == 1;
-  ok = std::fflush(f) == 0 && ok;
-  const int writeErrno = errno;
-  ok = std::fclose(f) == 0 && ok;
+  bool ok = std::fwrite(&cfg, sizeof cfg, 1, f) == 1 && std::fflush(f) == 0;
+  int reason = ok ? 0 : errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    reason = errno;
+  }
   if (!ok) {
-    *error = "cannot write " + temp + ": " + std::strerror(writeErrno ? writeErrno : errno);
+    *error = "cannot write " + temp + ": " + std::strerror(reason);
     std::remove(temp.c_str());
     return false;
   }

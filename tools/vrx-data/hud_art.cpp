@@ -187,13 +187,14 @@ Picture SkidMark() {
   return c.ToPicture();
 }
 
-// Tablica.bmp: a white plate; the player's name is drawn on it from x 25 on,
-// so the left 25 texels carry a blue band with the game's letters.
+// Tablica.bmp: a white plate, the white GDI paints behind the name; the
+// name is drawn on it from x 25 on, so the left 25 texels carry a blue band
+// with the game's letters.
 Picture Plate(FontFace* bold) {
   const int w = 256, h = 64;
   Canvas c(w, h, Rgb(0x1A1A1A));
   c.FillSolid(0, 0, w, h, [&](float x, float y) { return SdRoundBox(x, y, w / 2.0f, h / 2.0f, w / 2.0f - 2, h / 2.0f - 2, 6); },
-              Rgb(0xF6F6F1));
+              Rgb(0xFFFFFF));
   c.FillSolid(0, 0, w, h, [&](float x, float y) { return std::max(SdRoundBox(x, y, w / 2.0f, h / 2.0f, w / 2.0f - 4, h / 2.0f - 4, 4), x - 23.0f); },
               Rgb(0x1F3F9F));
   const char* letters[3] = {"V", "R", "X"};
