@@ -275,6 +275,15 @@ TEST_F(Device, SamplerStatesPickMipLevelsAndAddressing) {
   EXPECT_EQ(colours[1], draw(4, 0));
   EXPECT_EQ(colours[1], draw(8, 1.0f));
   EXPECT_EQ(colours[0], draw(4, -1.5f));  // the screen's bias keeps minified textures sharp
+  // Between two levels: the linear mip filter mixes them; the screen's fixed
+  // value 3 (not a mip filter in Direct3D) takes the nearer one, as point does.
+  dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
+  const DWORD mixed = draw(6, 0);
+  EXPECT_GT(vrxtest::Red(mixed), 60) << vrxtest::Hex(mixed);
+  EXPECT_GT(vrxtest::Green(mixed), 60) << vrxtest::Hex(mixed);
+  dev->SetSamplerState(0, D3DSAMP_MIPFILTER, 3);
+  EXPECT_EQ(colours[0], draw(6, 0));
+  EXPECT_EQ(colours[1], draw(3, 0));
   dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
   EXPECT_EQ(colours[0], draw(2, 0));
   dev->SetTexture(0, nullptr);
