@@ -15,35 +15,49 @@ namespace vrxgl {
 namespace {
 
 const char* kPresentVertex =
-    "#version 120\n"
+    "#version 130\n"
     "varying vec2 uv;\n"
     "void main() {\n"
     "  uv = vec2(gl_Vertex.x * 0.5 + 0.5, 0.5 - gl_Vertex.y * 0.5);\n"  // row 0 is the top
     "  gl_Position = vec4(gl_Vertex.xy, 0.0, 1.0);\n"
     "}\n";
 
-// The ramp's upper byte is the displayed value, as on hardware with 8-bit output.
-const char* kPresentFragment =
-    "#version 120\n"
+// Fragment programs start with this: the ramp texture holds each entry's
+// upper byte, the displayed value, as on hardware with 8-bit output.
+const char* kPresentRamp =
+    "#version 130\n"
     "uniform sampler2D image;\n"
     "uniform sampler2D ramp;\n"
-    "varying vec2 uv;\n"
-    "float level(float c, int channel) {\n"
-    "  vec3 r = texture2D(ramp, vec2((floor(c * 255.0 + 0.5) + 0.5) / 256.0, 0.5)).rgb;\n"
-    "  float v = channel == 0 ? r.r : (channel == 1 ? r.g : r.b);\n"
-    "  return floor(v * (65535.0 / 256.0) + 0.001) / 255.0;\n"
-    "}\n"
-    "void main() {\n"
-    "  vec3 c = texture2D(image, uv).rgb;\n"
-    "  gl_FragColor = vec4(level(c.r, 0), level(c.g, 1), level(c.b, 2), 1.0);\n"
+    "vec4 displayed(vec3 c) {\n"
+    "  ivec3 i = ivec3(c * 255.0 + 0.5);\n"
+    "  return vec4(texelFetch(ramp, ivec2(i.r, 0), 0).r, texelFetch(ramp, ivec2(i.g, 0), 0).g,\n"
+    "              texelFetch(ramp, ivec2(i.b, 0), 0).b, 1.0);\n"
     "}\n";
 
-GLuint CompileProgram(const char* vs, const char* fs) {
+// A window of another size than the back buffer: filtered scaling.
+const char* kPresentScaled =
+    "varying vec2 uv;\n"
+    "void main() { gl_FragColor = displayed(texture2D(image, uv).rgb); }\n";
+
+// A window of the back buffer's size: each pixel read as it is, which a
+// software rasteriser does in about half the time of a filtered read.
+const char* kPresentExact =
+    "uniform int top;\n"  // the window's last row; the back buffer's rows run from the top
+    "void main() {\n"
+    "  ivec2 p = ivec2(gl_FragCoord.xy);\n"
+    "  gl_FragColor = displayed(texelFetch(image, ivec2(p.x, top - p.y), 0).rgb);\n"
+    "}\n";
+
+// The fragment source is kPresentRamp followed by `fragment`.
+GLuint CompilePresentProgram(const char* vertex, const char* fragment) {
   GLuint program = glCreateProgram();
   for (int i = 0; i < 2; ++i) {
     GLuint s = glCreateShader(i == 0 ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
-    const char* src = i == 0 ? vs : fs;
-    glShaderSource(s, 1, &src, nullptr);
+    const char* fs[2] = {kPresentRamp, fragment};
+    if (i == 0)
+      glShaderSource(s, 1, &vertex, nullptr);
+    else
+      glShaderSource(s, 2, fs, nullptr);
     glCompileShader(s);
     glAttachShader(program, s);
     glDeleteShader(s);
@@ -126,6 +140,7 @@ Device::~Device() {
   glDeleteBuffers(1, &upBuffer_);
   glDeleteBuffers(1, &upIndexBuffer_);
   glDeleteProgram(presentProgram_);
+  glDeleteProgram(presentExactProgram_);
   SDL_GL_MakeCurrent(sdl_, nullptr);
   SDL_GL_DeleteContext(ctx_);
   d3d_->Release();
@@ -183,15 +198,17 @@ void Device::InitGlState() {
   glCreateBuffers(1, &upIndexBuffer_);
 
   glCreateTextures(GL_TEXTURE_2D, 1, &gammaTexture_);
-  glTextureStorage2D(gammaTexture_, 1, GL_RGB16, 256, 1);
+  glTextureStorage2D(gammaTexture_, 1, GL_RGBA8, 256, 1);
   glTextureParameteri(gammaTexture_, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTextureParameteri(gammaTexture_, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTextureParameteri(gammaTexture_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTextureParameteri(gammaTexture_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  presentProgram_ = CompileProgram(kPresentVertex, kPresentFragment);
-  glUseProgram(presentProgram_);
-  glUniform1i(glGetUniformLocation(presentProgram_, "image"), 0);
-  glUniform1i(glGetUniformLocation(presentProgram_, "ramp"), 1);
+  presentProgram_ = CompilePresentProgram(kPresentVertex, kPresentScaled);
+  presentExactProgram_ = CompilePresentProgram(kPresentVertex, kPresentExact);
+  for (GLuint program : {presentProgram_, presentExactProgram_}) {
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "image"), 0);
+    glUniform1i(glGetUniformLocation(program, "ramp"), 1);
+  }
+  presentTopLocation_ = glGetUniformLocation(presentExactProgram_, "top");
   glUseProgram(0);
   InvalidateGlCache();
 }
@@ -408,17 +425,20 @@ HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
 
 void Device::PresentToWindow() {
   if (gammaDirty_) {
-    WORD rgb[256 * 3];
+    uint8_t rgba[256 * 4];
     for (int i = 0; i < 256; ++i) {
-      rgb[i * 3] = gamma_.red[i];
-      rgb[i * 3 + 1] = gamma_.green[i];
-      rgb[i * 3 + 2] = gamma_.blue[i];
+      rgba[i * 4] = (uint8_t)(gamma_.red[i] >> 8);
+      rgba[i * 4 + 1] = (uint8_t)(gamma_.green[i] >> 8);
+      rgba[i * 4 + 2] = (uint8_t)(gamma_.blue[i] >> 8);
+      rgba[i * 4 + 3] = 255;
     }
-    glTextureSubImage2D(gammaTexture_, 0, 0, 0, 256, 1, GL_RGB, GL_UNSIGNED_SHORT, rgb);
+    glTextureSubImage2D(gammaTexture_, 0, 0, 0, 256, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     gammaDirty_ = false;
   }
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(sdl_, &w, &h);
+  const D3DSURFACE_DESC& back = backBuffer_->Get()->Desc();
+  const bool exact = (UINT)w == back.Width && (UINT)h == back.Height;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, w, h);
   glDepthRange(0.0, 1.0);
@@ -427,7 +447,8 @@ void Device::PresentToWindow() {
     glDisable(cap);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glUseProgram(presentProgram_);
+  glUseProgram(exact ? presentExactProgram_ : presentProgram_);
+  if (exact) glUniform1i(presentTopLocation_, h - 1);
   glActiveTexture(GL_TEXTURE0);
   glBindSampler(0, 0);
   glBindTexture(GL_TEXTURE_2D, backBuffer_->Get()->Texture());

@@ -204,12 +204,15 @@ class Device final : public IDirect3DDevice9 {
   Surface* depth_ = nullptr;
   GLuint fbo_ = 0;
 
-  // Presentation: the gamma ramp as a lookup texture and the program that
-  // scales the back buffer into the window through it.
+  // Presentation: the gamma ramp as a lookup texture (the displayed byte of
+  // each entry) and the programs that put the back buffer into the window
+  // through it, scaled or pixel for pixel.
   D3DGAMMARAMP gamma_{};
   GLuint gammaTexture_ = 0;
   bool gammaDirty_ = true;
   GLuint presentProgram_ = 0;
+  GLuint presentExactProgram_ = 0;
+  GLint presentTopLocation_ = -1;
 
   // Direct3D state.
   DWORD rs_[256];

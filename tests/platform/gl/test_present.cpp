@@ -43,14 +43,32 @@ std::vector<DWORD> ReadWindow(int w, int h) {
   return out;
 }
 
+HWND MakeWindow(int w, int h) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = Proc;
+    wc.lpszClassName = "VrxPresentTest";
+    registered = RegisterClassExA(&wc) != 0;
+  }
+  return registered ? CreateWindowExA(0, "VrxPresentTest", "present", WS_POPUP, 0, 0, w, h, nullptr, nullptr,
+                                      nullptr, nullptr)
+                    : nullptr;
+}
+
+// A ramp that halves red and leaves green and blue.
+D3DGAMMARAMP HalfRed() {
+  D3DGAMMARAMP ramp;
+  for (int i = 0; i < 256; ++i) {
+    ramp.red[i] = (WORD)(i * 128);
+    ramp.green[i] = ramp.blue[i] = (WORD)(i * 257);
+  }
+  return ramp;
+}
+
 TEST(Present, BackBufferIsScaledIntoTheWindowThroughTheGammaRamp) {
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = Proc;
-  wc.lpszClassName = "VrxPresentTest";
-  ASSERT_NE(0, RegisterClassExA(&wc));
-  HWND window = CreateWindowExA(0, "VrxPresentTest", "present", WS_POPUP, 0, 0, 200, 150, nullptr, nullptr,
-                                nullptr, nullptr);
+  HWND window = MakeWindow(200, 150);
   ASSERT_NE(nullptr, window);
   ShowWindow(window, SW_SHOW);
   cScreen screen;
@@ -74,11 +92,7 @@ TEST(Present, BackBufferIsScaledIntoTheWindowThroughTheGammaRamp) {
 
   // A ramp that halves red and leaves the rest: the window shows it, the
   // back buffer keeps its colours.
-  D3DGAMMARAMP ramp;
-  for (int i = 0; i < 256; ++i) {
-    ramp.red[i] = (WORD)(i * 128);
-    ramp.green[i] = ramp.blue[i] = (WORD)(i * 257);
-  }
+  D3DGAMMARAMP ramp = HalfRed();
   dev->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
   ASSERT_EQ(1, screen.Flip());
   px = ReadWindow(200, 150);
@@ -93,6 +107,37 @@ TEST(Present, BackBufferIsScaledIntoTheWindowThroughTheGammaRamp) {
   back->UnlockRect();
   back->Release();
 
+  screen.CleanUp();
+  DestroyWindow(window);
+}
+
+// A window of the back buffer's own size gets its pixels one for one, rows
+// from the top, through the ramp: every level of every channel.
+TEST(Present, BackBufferOfTheWindowsSizeIsShownPixelForPixel) {
+  HWND window = MakeWindow(256, 75);
+  ASSERT_NE(nullptr, window);
+  ShowWindow(window, SW_SHOW);
+  cScreen screen;
+  ASSERT_EQ(1, screen.Init3D(window, 256, 75, 1, FALSE));
+  IDirect3DDevice9* dev = screen.GetDevicePointer();
+  // Row 0: one grey level per column; below it red on the left, blue on the right.
+  for (LONG x = 0; x < 256; ++x) {
+    D3DRECT column{x, 0, x + 1, 1};
+    dev->Clear(1, &column, D3DCLEAR_TARGET, 0xFF000000u | (DWORD)x * 0x010101u, 1.0f, 0);
+  }
+  D3DRECT left{0, 1, 128, 75}, right{128, 1, 256, 75};
+  dev->Clear(1, &left, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+  dev->Clear(1, &right, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  D3DGAMMARAMP ramp = HalfRed();
+  dev->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
+  ASSERT_EQ(1, screen.Flip());
+  std::vector<DWORD> px = ReadWindow(256, 75);
+  for (DWORD x = 0; x < 256; ++x)
+    ASSERT_EQ(0xFF000000u | (x * 128 >> 8) << 16 | x << 8 | x, px[x]) << "level " << x;
+  EXPECT_EQ(0xFF7F0000, px[1 * 256 + 0]);
+  EXPECT_EQ(0xFF7F0000, px[74 * 256 + 127]);
+  EXPECT_EQ(0xFF0000FF, px[1 * 256 + 128]);
+  EXPECT_EQ(0xFF0000FF, px[74 * 256 + 255]);
   screen.CleanUp();
   DestroyWindow(window);
 }
