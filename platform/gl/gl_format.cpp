@@ -15,7 +15,10 @@ bool LookupGlFormat(D3DFORMAT format, GlFormat* out) {
       f = {GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, 2, false, false, false, false};
       break;
     case D3DFMT_A4R4G4B4:
-      f = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, 2, false, false, false, true};
+      // Kept in 8 bits a channel: a software rasteriser reads and writes
+      // those much faster than 4-bit ones (the race's shadow target is of
+      // this format). Locks still see the 16-bit layout, converted by GL.
+      f = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, 2, false, false, false, true};
       break;
     case D3DFMT_X4R4G4B4:
       f = {GL_RGB4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, 2, false, false, false, false};

@@ -166,6 +166,15 @@ TEST_F(Device, RenderTargetTexturesHoldRowsFromTheTop) {
     EXPECT_EQ(format == D3DFMT_A8R8G8B8 ? 0x0000 : (format == D3DFMT_A4R4G4B4 ? 0xFF00 : 0xF800), topLeft16);
     EXPECT_NE(topLeft16, bottom16);
     s->UnlockRect();
+    if (format == D3DFMT_A4R4G4B4) {
+      // A colour between the 4-bit levels reads back as the nearest levels.
+      D3DRECT corner{0, 0, 2, 2};
+      dev->Clear(1, &corner, D3DCLEAR_TARGET, 0xFF80C040, 1.0f, 0);
+      ASSERT_EQ(D3D_OK, s->LockRect(&lr, nullptr, D3DLOCK_READONLY));
+      memcpy(&topLeft16, lr.pBits, 2);
+      EXPECT_EQ(0xF8B4, topLeft16);
+      s->UnlockRect();
+    }
     f.Screen().RestoreTarget();
     s->Release();
     EXPECT_EQ(0u, t->Release());
