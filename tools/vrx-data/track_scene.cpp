@@ -1,6 +1,7 @@
 #include "track_scene.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "track_textures.h"
@@ -22,6 +23,10 @@ const float kGateHigh = 6.0f, kGateLow = 2.0f;
 const float kGrassTile = 12.0f;
 const float kTreeCell = 128.0f;     // scenery chunk size for trees
 const Vec3 kUp(0, 1, 0);
+const float kCameraHeight = 4.0f;  // the race cameras over the road, with room for bumps
+const float kLandStep = 4.0f;      // metres along a sight line
+const int kStepsPerViewLevel = 20; // 80 m, one view distance level
+const float kSkirtMargin = 1.5f;   // degrees
 
 enum Tex { kAsphalt, kStartLine, kKerb, kGrass, kBarrier, kTrees, kCrowd, kConcrete, kFacade, kRoof,
            kBanner, kSky, kHills };
@@ -125,11 +130,47 @@ class SceneBuilder {
   float Half() const { return desc_.CorridorHalf(); }
   float RowS(int i) const { return i >= path_.RowCount() ? path_.Length() : path_.Row(i).s; }
 
+  // How far below the horizon (degrees) the drawn land can end, seen from a
+  // camera over the road (the chase and trackside cameras stay inside the
+  // walls): at the land's edge, or where the far plane cuts it at any of the
+  // game's view distances (80 to 800 m in steps of 80). Looking further
+  // down, the land always covers the sky.
+  float LandFootAngle() const {
+    const float c = Half();
+    float worst = 0;
+    for (int i = 0; i < path_.RowCount(); i += 4)
+      for (float lateral : {-c, 0.0f, c}) {
+        const Vec3 p = path_.Surface(i, lateral);
+        const float eye = p.y + kCameraHeight;
+        for (int k = 0; k < 72; ++k) {
+          const float a = k * 2 * kPi / 72, dx = std::sin(a), dz = std::cos(a);
+          for (int step = 1; step * kLandStep <= 800; ++step) {
+            const float d = step * kLandStep;
+            if (!terrain_.Inside(p.x + dx * d, p.z + dz * d)) {
+              const float last = d - kLandStep;
+              const float y = terrain_.MeshHeight(p.x + dx * last, p.z + dz * last);
+              worst = std::max(worst, std::atan2(eye - y, last));
+              break;
+            }
+            if (step % kStepsPerViewLevel == 0)
+              worst = std::max(worst, std::atan2(eye - terrain_.MeshHeight(p.x + dx * d, p.z + dz * d), d));
+          }
+        }
+      }
+    return worst * 180 / kPi;
+  }
+
+  // A dome over the camera, its rim at the horizon and a skirt below it that
+  // reaches just past where the land can end (drawing sky that the land
+  // covers costs as much as drawing the land), and a band of hills round it.
   void Sky() {
     MeshBuilder& m = scene_->mesh;
     const float R = 1000.0f;
-    const float elev[] = {90, 76, 62, 48, 36, 26, 18, 12, 7, 3, 0, -6, -20};
-    const int rings = sizeof elev / sizeof elev[0];
+    const float foot = -std::min(20.0f, std::max(3.0f, std::ceil(LandFootAngle() + kSkirtMargin)));
+    std::vector<float> elev = {90, 76, 62, 48, 36, 26, 18, 12, 7, 3, 0};
+    if (foot < -6) elev.push_back(-6);
+    elev.push_back(foot);
+    const int rings = static_cast<int>(elev.size());
     const int seg = 32;
     auto point = [&](float e, float a) {
       const float er = e * kPi / 180, ar = a * 2 * kPi / seg;

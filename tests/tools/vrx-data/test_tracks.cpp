@@ -293,6 +293,41 @@ TEST_F(TestTrack, SceneryStandsOffTheRoadAndTheLandMeetsItsEdges) {
   }
 }
 
+// The race draws the sky first and the land over it; where no land is drawn
+// the sky must be. Seen from the race cameras (2 m over a car anywhere on the
+// road), the land ends at its edge or where the far plane of the shortest
+// view (80 m) cuts it: the sky's lowest ring reaches below both, and no
+// further than it needs to on this gentle land.
+TEST_F(TestTrack, SkyReachesBelowWhereverTheLandCanEnd) {
+  float lowest = 0;  // degrees
+  for (const MoFile::Object* s : mo_.Starting("s_dome"))
+    for (const _MOFACE& f : s->faces)
+      for (const _MOVERTEX& v : f.v)
+        lowest = std::min(lowest, std::asin(v.y / std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z)) * 57.29578f);
+  std::vector<const MoFile::Object*> ground = mo_.Starting("h"), road = mo_.Starting("g");
+  ground.insert(ground.end(), road.begin(), road.end());
+  const Surface land(Triangles(ground));
+  const float c = desc_.CorridorHalf();
+  float worst = 0;
+  for (int i = 0; i < path_.RowCount(); i += 6)
+    for (float lateral : {-c, 0.0f, c}) {
+      const Vec3 eye = path_.Surface(i, lateral) + Vec3(0, 2.6f, 0);
+      for (int k = 0; k < 36; ++k) {
+        const float dx = std::sin(k * 0.1745329f), dz = std::cos(k * 0.1745329f);
+        float y, last = 0, lastY = 0;
+        if (land.heights.At(eye.x + dx * 80, eye.z + dz * 80, &y)) worst = std::max(worst, std::atan2(eye.y - y, 80.0f));
+        for (float d = 2; d < 2000 && land.heights.At(eye.x + dx * d, eye.z + dz * d, &y); d += 2) {
+          last = d;
+          lastY = y;
+        }
+        if (last > 0) worst = std::max(worst, std::atan2(eye.y - lastY, last));
+      }
+    }
+  worst *= 57.29578f;
+  EXPECT_LT(worst, -lowest);
+  EXPECT_GT(lowest, -20.0f) << "the land's foot lies at " << worst << " degrees";
+}
+
 TEST_F(TestTrack, StartFileHoldsAPlaceBehindTheLineFacingAlongTheRoad) {
   const std::string text = vrxtest::ReadFile(File("Start.ini"));
   std::vector<std::string> lines = contenttest::ListEntries(File("Start.ini"));
