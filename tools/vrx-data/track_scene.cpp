@@ -550,7 +550,10 @@ class SceneBuilder {
     for (int k = 0; k < scattered; ++k)
       tryPlace(rnd_.Range(terrain_.MinX(), terrain_.MaxX()), rnd_.Range(terrain_.MinZ(), terrain_.MaxZ()));
 
-    // Crossed quads, both sides shown, grouped by 128 m cells.
+    // Crossed planes, both sides shown, each cut to its kind's outline in
+    // the picture; grouped by 128 m cells.
+    TreeOutline outline[2];
+    TreeOutlines(TrackTreePicture(desc_), outline);
     const int cw = static_cast<int>((terrain_.MaxX() - terrain_.MinX()) / kTreeCell) + 1;
     const int ch = static_cast<int>((terrain_.MaxZ() - terrain_.MinZ()) / kTreeCell) + 1;
     std::vector<std::vector<int>> cells(static_cast<size_t>(cw) * ch);
@@ -567,23 +570,26 @@ class SceneBuilder {
       for (int i : cell) {
         const Tree& t = trees[i];
         const float half = t.height * (t.kind == 0 ? 0.42f : 0.5f);
-        const float u0 = t.kind == 0 ? 0.0f : 0.5f, u1 = u0 + 0.5f;
+        const float u0 = t.kind == 0 ? 0.0f : 0.5f;
+        const TreeOutline& o = outline[t.kind];
         for (int q = 0; q < 2; ++q) {
           const float a = t.angle + q * kPi / 2;
           const Vec3 across(std::cos(a) * half, 0, std::sin(a) * half);
           const Vec3 n(-std::sin(a), 0, std::cos(a));
-          const Vec3 p0 = t.base - across, p1 = t.base + across;
           const Vec3 top(0, t.height, 0);
           for (int side = 0; side < 2; ++side) {
             // Normals lean up so the crowns catch light on every side.
             const Vec3 facing = side ? -n : n;
             const Vec3 nl = Normalize(facing + Vec3(0, 0.8f, 0));
-            const MeshVertex a0(p0, nl, u0, 1), a1(p0 + top, nl, u0, 0);
-            const MeshVertex b1(p1 + top, nl, u1, 0), b0(p1, nl, u1, 1);
-            if (Dot(Cross(a1.p - a0.p, b1.p - a0.p), facing) > 0)
-              m.Quad(obj, w_.tex[kTrees], a0, a1, b1, b0);
+            MeshVertex c[4];
+            for (int k = 0; k < 4; ++k) {
+              const Vec3 p = t.base + across * ((o.u[k] - u0) * 4 - 1) + top * (1 - o.v[k]);
+              c[k] = MeshVertex(p, nl, o.u[k], o.v[k]);
+            }
+            if (Dot(Cross(c[1].p - c[0].p, c[2].p - c[0].p), facing) > 0)
+              m.Quad(obj, w_.tex[kTrees], c[0], c[1], c[2], c[3]);
             else
-              m.Quad(obj, w_.tex[kTrees], a0, b0, b1, a1);
+              m.Quad(obj, w_.tex[kTrees], c[0], c[3], c[2], c[1]);
           }
         }
         const float crown = t.kind == 0 ? 0.55f : 0.62f;
@@ -603,6 +609,10 @@ class SceneBuilder {
 };
 
 }  // namespace
+
+uint32_t TrackPictureSeed(const TrackDesc& desc) { return static_cast<uint32_t>(desc.seed) * 1013u + 1u; }
+
+Picture TrackTreePicture(const TrackDesc& desc) { return TreeTexture(TrackPictureSeed(desc) + 3); }
 
 bool BuildTrackScene(const TrackDesc& desc, const TrackPath& path, const Terrain& terrain, TrackScene* scene) {
   SceneBuilder b(desc, path, terrain, scene);

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "image_files.h"
 #include "mesh_builder.h"
 #include "shadow.h"
 #include "terrain.h"
@@ -31,6 +32,11 @@ struct TrackScene {
 
 bool BuildTrackScene(const TrackDesc& desc, const TrackPath& path, const Terrain& terrain,
                      TrackScene* scene);
+
+// The seed a track's pictures are made from, and its trees picture (the
+// scene fits the trees' shapes to it).
+uint32_t TrackPictureSeed(const TrackDesc& desc);
+Picture TrackTreePicture(const TrackDesc& desc);
 
 // The box the game's global texture coordinates (and so the shadow maps)
 // span: road, terrain and scenery objects, not borders, sky or gates.

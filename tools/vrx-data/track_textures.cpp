@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "geom.h"
 #include "paint.h"
@@ -188,6 +189,102 @@ Picture TreeTexture(uint32_t seed) {
     c = (c >> 24) >= 128 ? (c | 0xFF000000u) : 0x00345A2Cu;
   }
   return pic;
+}
+
+namespace {
+
+struct UV {
+  double u, v;
+};
+
+double Cross(const UV& o, const UV& a, const UV& b) { return (a.u - o.u) * (b.v - o.v) - (a.v - o.v) * (b.u - o.u); }
+
+std::vector<UV> ConvexHull(std::vector<UV> p) {
+  std::sort(p.begin(), p.end(), [](const UV& a, const UV& b) { return a.u < b.u || (a.u == b.u && a.v < b.v); });
+  std::vector<UV> h(2 * p.size() + 1);
+  size_t k = 0;
+  for (size_t i = 0; i < p.size(); ++i) {
+    while (k >= 2 && Cross(h[k - 2], h[k - 1], p[i]) <= 0) --k;
+    h[k++] = p[i];
+  }
+  for (size_t i = p.size() - 1, t = k + 1; i-- > 0;) {
+    while (k >= t && Cross(h[k - 2], h[k - 1], p[i]) <= 0) --k;
+    h[k++] = p[i];
+  }
+  h.resize(k > 1 ? k - 1 : k);
+  return h;
+}
+
+// The part of a convex polygon on the left of the line from a to b.
+std::vector<UV> Clip(const std::vector<UV>& poly, const UV& a, const UV& b) {
+  std::vector<UV> out;
+  for (size_t i = 0; i < poly.size(); ++i) {
+    const UV &p = poly[i], &q = poly[(i + 1) % poly.size()];
+    const double dp = Cross(a, b, p), dq = Cross(a, b, q);
+    if (dp >= 0) out.push_back(p);
+    if ((dp >= 0) != (dq >= 0)) {
+      const double t = dp / (dp - dq);
+      out.push_back(UV{p.u + t * (q.u - p.u), p.v + t * (q.v - p.v)});
+    }
+  }
+  return out;
+}
+
+double Area(const std::vector<UV>& h) {
+  double a = 0;
+  for (size_t k = 0; k < h.size(); ++k) a += Cross(UV{0, 0}, h[k], h[(k + 1) % h.size()]);
+  return std::fabs(a) * 0.5;
+}
+
+// The smallest polygon of at most `corners` corners that is the box with
+// the lines of up to three of the hull's edges cut off it. It holds the
+// hull, which lies wholly on the inner side of each of its edges.
+std::vector<UV> Outline(const std::vector<UV>& hull, double u0, double u1, size_t corners) {
+  const std::vector<UV> box = {UV{u0, 0}, UV{u0, 1}, UV{u1, 1}, UV{u1, 0}};
+  std::vector<UV> best = box;
+  const size_t n = hull.size();
+  auto cut = [&](const std::vector<UV>& p, size_t e) { return Clip(p, hull[e], hull[(e + 1) % n]); };
+  auto consider = [&](const std::vector<UV>& p) {
+    if (p.size() >= 3 && p.size() <= corners && Area(p) < Area(best)) best = p;
+  };
+  for (size_t i = 0; i < n; ++i) {
+    const std::vector<UV> a = cut(box, i);
+    consider(a);
+    for (size_t j = i + 1; j < n; ++j) {
+      const std::vector<UV> b = cut(a, j);
+      consider(b);
+      for (size_t k = j + 1; k < n; ++k) consider(cut(b, k));
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+void TreeOutlines(const Picture& trees, TreeOutline out[2]) {
+  std::vector<UV> corners[2];
+  Picture level = trees;
+  for (int l = 0; l <= 4; ++l) {
+    for (int y = 0; y < level.height; ++y)
+      for (int x = 0; x < level.width; ++x) {
+        if ((level.at(x, y) >> 24) != 255) continue;
+        const double u0 = double(x) / level.width, u1 = double(x + 1) / level.width;
+        const double v0 = double(y) / level.height, v1 = double(y + 1) / level.height;
+        std::vector<UV>& c = corners[u0 < 0.5 ? 0 : 1];
+        c.insert(c.end(), {UV{u0, v0}, UV{u1, v0}, UV{u1, v1}, UV{u0, v1}});
+      }
+    level = HalfSizeCutout(level);
+  }
+  for (int kind = 0; kind < 2; ++kind) {
+    const double u0 = kind * 0.5, u1 = u0 + 0.5;
+    const std::vector<UV> hull = ConvexHull(corners[kind]);
+    std::vector<UV> h = Outline(hull, u0, u1, 4);
+    while (h.size() < 4) h.push_back(h.back());
+    for (int k = 0; k < 4; ++k) {
+      out[kind].u[k] = float(h[k].u);
+      out[kind].v[k] = float(h[k].v);
+    }
+  }
 }
 
 Picture CrowdTexture(uint32_t seed) {

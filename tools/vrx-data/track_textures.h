@@ -24,6 +24,16 @@ Picture BarrierTexture(uint32_t seed);
 // Two trees side by side (a conifer on the left half, a broad-leaved tree on
 // the right), alpha 0 around them, trunk at the bottom centre. 512 x 256.
 Picture TreeTexture(uint32_t seed);
+// A convex quadrilateral round one tree kind's opaque texels in texture
+// coordinates, corners in order: kind 0 in the left half, kind 1 in the
+// right. It holds every opaque texel of the cut-out mip levels 0 to 4 (the
+// levels a tree a few pixels tall and more is drawn from), so a tree drawn
+// as this shape instead of its whole half looks the same and fills a quarter
+// to a half fewer pixels.
+struct TreeOutline {
+  float u[4], v[4];
+};
+void TreeOutlines(const Picture& trees, TreeOutline out[2]);
 // Spectators on grey tiers. 256 x 256.
 Picture CrowdTexture(uint32_t seed);
 // Plain concrete for structures. 128 x 128.

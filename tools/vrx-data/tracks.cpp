@@ -18,13 +18,13 @@ namespace vrxdata {
 namespace {
 
 bool WriteTextures(const TrackDesc& d, const std::string& dir) {
-  const uint32_t seed = static_cast<uint32_t>(d.seed) * 1013u + 1u;
+  const uint32_t seed = TrackPictureSeed(d);
   bool ok = WriteTga(dir + "/asphalt.tga", AsphaltTexture(seed, d.asphalt, d.roadWidth)) &&
             WriteTga(dir + "/startline.tga", StartLineTexture(seed, d.asphalt, d.roadWidth)) &&
             WriteTga(dir + "/kerb.tga", KerbTexture()) &&
             WriteTga(dir + "/grass.tga", GrassTexture(seed + 1, d.grass)) &&
             WriteTga(dir + "/barrier.tga", BarrierTexture(seed + 2)) &&
-            WriteDds(dir + "/trees.dds", TreeTexture(seed + 3), D3DFMT_A8R8G8B8, 0, MipFilter::Cutout) &&
+            WriteDds(dir + "/trees.dds", TrackTreePicture(d), D3DFMT_A8R8G8B8, 0, MipFilter::Cutout) &&
             WriteTga(dir + "/crowd.tga", CrowdTexture(seed + 4)) &&
             WriteTga(dir + "/concrete.tga", ConcreteTexture(seed + 5)) &&
             WriteTga(dir + "/facade.tga", FacadeTexture(seed + 6, 0xFFD8CCB0u)) &&

@@ -15,6 +15,7 @@
 #include "track_desc.h"
 #include "track_path.h"
 #include "track_scene.h"
+#include "track_textures.h"
 #include "tracks.h"
 
 using contenttest::MoFile;
@@ -410,6 +411,51 @@ TEST_F(TestTrack, TreesKeepCutOutAlphaAtEveryMipLevel) {
     }
     if (img.levels[l].size() >= 64 * 4) {
       EXPECT_GT(opaque, 0) << "level " << l;
+    }
+  }
+}
+
+// Trees are drawn as their kind's outline, not the whole half of the
+// picture: every opaque texel of the levels they are drawn from lies inside
+// it, and it leaves out a good part of the half.
+TEST(Tracks, TreeOutlinesHoldEveryOpaqueTexelOfTheDrawnLevels) {
+  for (uint32_t seed : {4u, 23u * 1013u + 4u}) {
+    vrxdata::Picture level = vrxdata::TreeTexture(seed);
+    vrxdata::TreeOutline outline[2];
+    vrxdata::TreeOutlines(level, outline);
+    // Inside (or on) the convex outline, whichever way round its corners run.
+    auto inside = [&](const vrxdata::TreeOutline& o, double u, double v) {
+      int sign = 0;
+      for (int k = 0; k < 4; ++k) {
+        const double ex = o.u[(k + 1) % 4] - o.u[k], ey = o.v[(k + 1) % 4] - o.v[k];
+        const double c = ex * (v - o.v[k]) - ey * (u - o.u[k]);
+        if (std::fabs(c) < 1e-6) continue;
+        if (sign == 0) sign = c > 0 ? 1 : -1;
+        if ((c > 0 ? 1 : -1) != sign) return false;
+      }
+      return true;
+    };
+    for (int l = 0; l <= 4; ++l) {
+      for (int y = 0; y < level.height; ++y)
+        for (int x = 0; x < level.width; ++x) {
+          if ((level.at(x, y) >> 24) != 255) continue;
+          const int kind = 2 * x < level.width ? 0 : 1;
+          for (int corner = 0; corner < 4; ++corner) {
+            const double u = double(x + (corner & 1)) / level.width, v = double(y + (corner >> 1)) / level.height;
+            ASSERT_TRUE(inside(outline[kind], u, v)) << "level " << l << " texel " << x << ", " << y;
+          }
+        }
+      level = vrxdata::HalfSizeCutout(level);
+    }
+    for (const vrxdata::TreeOutline& o : outline) {
+      double area = 0;
+      for (int k = 0; k < 4; ++k) area += o.u[k] * o.v[(k + 1) % 4] - o.u[(k + 1) % 4] * o.v[k];
+      EXPECT_LT(std::fabs(area) * 0.5, 0.5 * 0.8);
+      for (int k = 0; k < 4; ++k) EXPECT_TRUE(o.v[k] >= 0 && o.v[k] <= 1);
+    }
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_TRUE(outline[0].u[k] >= 0 && outline[0].u[k] <= 0.5f);
+      EXPECT_TRUE(outline[1].u[k] >= 0.5f && outline[1].u[k] <= 1);
     }
   }
 }
