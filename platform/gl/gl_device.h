@@ -140,6 +140,8 @@ class Device final : public IDirect3DDevice9 {
   void ForgetTexture(GLuint name);
   void ForgetBuffer(GLuint name);
   void ForgetProgram(GLuint name);
+  // A texture's pixels were written: whether it is opaque may have changed.
+  void TexturePixelsChanged();
 
  private:
   Device(IDirect3D9* d3d, HWND window, SDL_Window* sdl, SDL_GLContext ctx, const AdapterInfo* adapter);
@@ -159,6 +161,7 @@ class Device final : public IDirect3DDevice9 {
   void ApplyViewport();
   void ApplyDepth();
   void ApplyBlend();
+  bool DrawsOpaque() const;
   void ApplyAlphaTest();
   void ApplyCull();
   void ApplyMisc();

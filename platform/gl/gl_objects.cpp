@@ -51,7 +51,32 @@ void RefCounted::Unbind() {
 Surface::Surface(RefCounted* owner, Device* dev, const D3DSURFACE_DESC& desc, const GlFormat& gl, GLuint tex,
                  GLuint renderbuffer, GLint level, int face, std::vector<uint8_t>* cpu)
     : owner_(owner), dev_(dev), desc_(desc), gl_(gl), tex_(tex), rb_(renderbuffer), level_(level), face_(face),
-      cpu_(cpu) {}
+      cpu_(cpu), opaque_(!gl.hasAlpha) {}
+
+namespace {
+
+// Whether every pixel of a level in the Direct3D layout has full alpha;
+// false for formats whose alpha is not simply stored (block compressed).
+bool AllAlphaFull(D3DFORMAT format, const std::vector<uint8_t>& pixels) {
+  switch (format) {
+    case D3DFMT_A8R8G8B8:
+      for (size_t i = 3; i < pixels.size(); i += 4)
+        if (pixels[i] != 0xFF) return false;
+      return true;
+    case D3DFMT_A4R4G4B4:
+      for (size_t i = 1; i < pixels.size(); i += 2)
+        if ((pixels[i] & 0xF0) != 0xF0) return false;
+      return true;
+    case D3DFMT_A1R5G5B5:
+      for (size_t i = 1; i < pixels.size(); i += 2)
+        if (!(pixels[i] & 0x80)) return false;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
 
 HRESULT Surface::GetDevice(IDirect3DDevice9** ppDevice) {
   if (!ppDevice) return D3DERR_INVALIDCALL;
@@ -103,6 +128,7 @@ HRESULT Surface::UnlockRect() {
   if (cpu_) {
     Upload(&lockRect_);
   } else {
+    opaque_ = !gl_.hasAlpha;
     dev_->MakeCurrent();
     const RECT& r = lockRect_;
     GLsizei w = r.right - r.left, h = r.bottom - r.top;
@@ -116,6 +142,8 @@ HRESULT Surface::UnlockRect() {
 
 void Surface::Upload(const RECT* rect) {
   if (!cpu_ || !tex_) return;
+  opaque_ = !gl_.hasAlpha || AllAlphaFull(desc_.Format, *cpu_);
+  dev_->TexturePixelsChanged();
   dev_->MakeCurrent();
   GLsizei w = desc_.Width, h = desc_.Height;
   if (gl_.compressed) {
@@ -195,6 +223,12 @@ bool TextureStore::Create(UINT width, UINT height, UINT levels, DWORD usage, D3D
       if (cpu) surfaces_.back()->Upload(nullptr);
     }
   }
+  return true;
+}
+
+bool TextureStore::Opaque() const {
+  for (const std::unique_ptr<Surface>& s : surfaces_)
+    if (!s->Opaque()) return false;
   return true;
 }
 

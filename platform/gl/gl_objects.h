@@ -68,6 +68,10 @@ class Surface : public IDirect3DSurface9 {
   int Face() const { return face_; }  // -1 unless a cube face
   // Writes the CPU copy (if any) to OpenGL: managed textures after creation.
   void Upload(const RECT* rect);
+  // Every texel's alpha is full: a format without alpha, or a managed level
+  // whose pixels say so. Render targets and other default-pool surfaces with
+  // alpha are taken not to be.
+  bool Opaque() const { return opaque_; }
 
  private:
   RefCounted* owner_;
@@ -79,6 +83,7 @@ class Surface : public IDirect3DSurface9 {
   GLint level_;
   int face_;
   std::vector<uint8_t>* cpu_;  // managed textures: the level's pixels
+  bool opaque_;
 
   bool locked_ = false;
   DWORD lockFlags_ = 0;
@@ -104,6 +109,8 @@ class TextureBase : public RefCounted {
  public:
   GLuint Name() const { return tex_; }
   GLenum Target() const { return target_; }
+  // Every level of every face opaque (Surface::Opaque).
+  virtual bool Opaque() const = 0;
 
  protected:
   TextureBase(Device* dev, D3DPOOL pool, GLenum target) : RefCounted(dev, pool, false), target_(target) {}
@@ -120,6 +127,7 @@ class TextureStore : public TextureBase {
   bool Create(UINT size, UINT height, UINT levels, DWORD usage, D3DFORMAT format, const GlFormat& gl);
   Surface* SurfaceAt(UINT face, UINT level) { return surfaces_[face * levels_ + level].get(); }
   UINT Levels() const { return levels_; }
+  bool Opaque() const override;
 
  protected:
   TextureStore(Device* dev, D3DPOOL pool, GLenum target, UINT faces)

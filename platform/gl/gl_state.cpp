@@ -398,6 +398,7 @@ void Device::Flush() {
     lastFvf_ = fvf_;
   }
   if (!dirty_ && !dirtySamplers_) return;
+  if (dirty_ & kDirtyStages) dirty_ |= kDirtyBlend;  // the alpha reaching the blend may change
   if (dirty_ & kDirtyDepth) ApplyDepth();
   if (shader && (dirty_ & (kDirtyViewport | kDirtyProjection))) dirty_ |= kDirtyProgram;
   if (dirty_ & kDirtyTarget) ApplyTarget();
@@ -469,8 +470,40 @@ void Device::ApplyDepth() {
   }
 }
 
+void Device::TexturePixelsChanged() { dirty_ |= kDirtyBlend; }
+
+// Whether every fragment of the next draw leaves the texture stages with
+// alpha 1: the alpha chain reads only opaque textures and an opaque texture
+// factor (the diffuse alpha is not known without reading the vertices).
+bool Device::DrawsOpaque() const {
+  int units = std::min(adapter_->maxTextureUnits, kMaxStages);
+  bool one = false;  // the current alpha; stage 0 starts from the diffuse one
+  for (int unit = 0; unit < units; ++unit) {
+    const DWORD* s = tss_[unit];
+    if (s[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+    // A stage reading a missing texture passes everything on (ApplyStages).
+    if (!textures_[unit] && (s[D3DTSS_COLORARG1] & D3DTA_SELECTMASK) == D3DTA_TEXTURE) continue;
+    auto full = [&](DWORD arg) {
+      if (arg & ~D3DTA_SELECTMASK) return false;  // complemented or replicated
+      switch (arg) {
+        case D3DTA_TEXTURE: return !textures_[unit] || textures_[unit]->Opaque();  // missing reads black
+        case D3DTA_CURRENT: return one;
+        case D3DTA_TFACTOR: return (rs_[D3DRS_TEXTUREFACTOR] >> 24) == 0xFF;
+        default: return false;
+      }
+    };
+    switch (s[D3DTSS_ALPHAOP]) {
+      case D3DTOP_DISABLE: break;
+      case D3DTOP_SELECTARG1: one = full(s[D3DTSS_ALPHAARG1]); break;
+      case D3DTOP_SELECTARG2: one = full(s[D3DTSS_ALPHAARG2]); break;
+      case D3DTOP_MODULATE: one = full(s[D3DTSS_ALPHAARG1]) && full(s[D3DTSS_ALPHAARG2]); break;
+      default: one = false; break;
+    }
+  }
+  return one;
+}
+
 void Device::ApplyBlend() {
-  SetCap(GL_BLEND, rs_[D3DRS_ALPHABLENDENABLE] != 0, &gl_.blend);
   GLenum src = BlendFactor(rs_[D3DRS_SRCBLEND]), dst = BlendFactor(rs_[D3DRS_DESTBLEND]);
   if (rs_[D3DRS_SRCBLEND] == 12) {  // D3DBLEND_BOTHSRCALPHA
     src = GL_SRC_ALPHA;
@@ -479,6 +512,13 @@ void Device::ApplyBlend() {
     src = GL_ONE_MINUS_SRC_ALPHA;
     dst = GL_SRC_ALPHA;
   }
+  // Blending by source alpha with an alpha of 1 writes the source as it is;
+  // leaving it out spares a software rasteriser reading the target.
+  bool blend = rs_[D3DRS_ALPHABLENDENABLE] != 0;
+  if (blend && src == GL_SRC_ALPHA && dst == GL_ONE_MINUS_SRC_ALPHA && rs_[D3DRS_BLENDOP] == D3DBLENDOP_ADD &&
+      DrawsOpaque())
+    blend = false;
+  SetCap(GL_BLEND, blend, &gl_.blend);
   if (!glKnown_ || gl_.blendSrc != src || gl_.blendDst != dst) {
     glBlendFunc(src, dst);
     gl_.blendSrc = src;

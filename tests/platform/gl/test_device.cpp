@@ -410,6 +410,60 @@ TEST_F(Device, BlendFactorWithZeroDestination) {
   t->Release();
 }
 
+// Source-alpha blending as the screen sets it, with textures that are or
+// become translucent: whatever the alpha chain reads decides the mix.
+TEST_F(Device, SourceAlphaBlendFollowsTheTexturesAlpha) {
+  IDirect3DTexture9* t = nullptr;
+  ASSERT_EQ(D3D_OK, dev->CreateTexture(4, 4, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr));
+  auto fill = [&](UINT level, DWORD texel) {
+    D3DLOCKED_RECT lr;
+    D3DSURFACE_DESC d;
+    t->GetLevelDesc(level, &d);
+    ASSERT_EQ(D3D_OK, t->LockRect(level, &lr, nullptr, 0));
+    for (UINT y = 0; y < d.Height; ++y)
+      for (UINT x = 0; x < d.Width; ++x) memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &texel, 4);
+    t->UnlockRect(level);
+  };
+  for (UINT level = 0; level < t->GetLevelCount(); ++level) fill(level, 0xFF0000FF);
+  dev->SetTexture(0, t);
+  dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  auto draw = [&](DWORD diffuse) {
+    f.Screen().ClearScreen(0xFFFF0000);
+    DrawRect(64, 64, 8, 8, diffuse);
+    return f.Pixel(68, 68);
+  };
+  dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  EXPECT_EQ(0xFF0000FFu, draw(0x80FFFFFF));  // opaque texture: its colour
+  // The diffuse alpha joins in.
+  dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  EXPECT_TRUE(vrxtest::Near(draw(0x80FFFFFF), 0xFF7F0080, 2)) << vrxtest::Hex(draw(0x80FFFFFF));
+  EXPECT_EQ(0xFF0000FFu, draw(0xFFFFFFFF));
+  // A texture factor of half alpha on a second stage.
+  dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0x80FFFFFF);
+  dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+  dev->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TFACTOR);
+  dev->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+  dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  dev->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
+  EXPECT_TRUE(vrxtest::Near(draw(0xFFFFFFFF), 0xFF7F0080, 2)) << vrxtest::Hex(draw(0xFFFFFFFF));
+  dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+  dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+  EXPECT_EQ(0xFF0000FFu, draw(0xFFFFFFFF));
+  // The texture turns translucent in its smallest level only, while set.
+  fill(t->GetLevelCount() - 1, 0x800000FF);
+  dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+  f.Screen().ClearScreen(0xFFFF0000);
+  DrawRect(64, 64, 1, 1);  // drawn from the smallest level
+  EXPECT_TRUE(vrxtest::Near(f.Pixel(64, 64), 0xFF7F0080, 2)) << vrxtest::Hex(f.Pixel(64, 64));
+  EXPECT_EQ(0xFF0000FFu, draw(0xFFFFFFFF));  // level 0 is still opaque
+  dev->SetTexture(0, nullptr);
+  t->Release();
+}
+
 TEST_F(Device, TexCoordIndexPicksTheCoordinateSet) {
   IDirect3DTexture9* t = nullptr;
   ASSERT_EQ(D3D_OK, dev->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr));
