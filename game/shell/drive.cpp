@@ -1,0 +1,4 @@
+#include "shell/drive.h"
+
+// The race loop is not part of the game yet: the menu stays where it is.
+void RunDrive(int) {}
