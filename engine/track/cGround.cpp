@@ -13,6 +13,7 @@
 #include "cMoObject.h"
 #include "cScreen.h"
 #include "cSprite.h"
+#include "SafeWrite.h"
 #include "cTexture.h"
 #include "platform/files.h"
 #include "platform/win32.h"
@@ -278,18 +279,9 @@ void cGround::BuildCollisionMesh(DWORD* list, DWORD count, dxTriMeshData** data,
 }
 
 void cGround::WriteBestTime() {
-  // Written beside the old file and renamed over it, so that a crash during
-  // the write never loses the previous best time.
-  const std::string file = vrx::ResolvePath(TrackFile(directory, "BestTime.dat").c_str());
-  const std::string temp = file + ".tmp";
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return;
   const DWORD t = bestTime;
-  bool ok = std::fwrite(&t, 1, sizeof t, f) == sizeof t;
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (fsync(fileno(f)) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) std::remove(temp.c_str());
+  vrx::WriteFileSafely(vrx::ResolvePath(TrackFile(directory, "BestTime.dat").c_str()).c_str(), &t,
+                       sizeof t);
 }
 
 cGround::~cGround() {

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cGround.h"
 #include "cMoObject.h"
 #include "cScreen.h"
@@ -111,6 +114,29 @@ TEST_F(GroundTest, NoBestTimeYet) {
     EXPECT_EQ(g->GetBestTime(), 123456u);
   }
   EXPECT_EQ(BestTimeOnDisk(), 123456u);
+}
+
+TEST_F(GroundTest, BestTimeIsWrittenThroughASymlinkAndKeepsItsMode) {
+  WriteRoadOnly();
+  const uint32_t stored = 65000;
+  vrxtest::WriteFile(dir + "/records/best.dat", &stored, 4);
+  ASSERT_EQ(chmod((dir + "/records/best.dat").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("records/best.dat", (dir + "/BestTime.dat").c_str()), 0);
+  {
+    auto g = Load();
+    EXPECT_EQ(g->GetBestTime(), 65000u);
+    g->SetBestTime(61000);
+  }
+  struct stat st;
+  ASSERT_EQ(lstat((dir + "/BestTime.dat").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  const std::string b = vrxtest::ReadFile(dir + "/records/best.dat");
+  ASSERT_EQ(b.size(), 4u);
+  uint32_t v = 0;
+  std::memcpy(&v, b.data(), 4);
+  EXPECT_EQ(v, 61000u);
+  ASSERT_EQ(stat((dir + "/records/best.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(GroundTest, ShortBestTimeFileCountsAsNoTime) {
