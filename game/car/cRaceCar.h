@@ -101,6 +101,12 @@ class cRaceCar {
   // The engine's torque callback: full-throttle torque (N m) at engineSpeed
   // (rad/s) from the car's torque table, reduced by damage above 50.
   static float TorqueCurve(float engineSpeed, void* car);
+  // The engine sound's sample rate at engineSpeed (rad/s): (1500 + rpm) x 8.
+  static unsigned long EngineSoundFreq(float engineSpeed);
+  // Whether a step with this collision flag and body velocity starts the
+  // crash sound; keeps the latch shared by all cars (a long contact at speed
+  // plays it every second step).
+  static bool CrashSoundDue(int collision, D3DXVECTOR3 bodyVelocity);
 
   // Read-only views for the race loop and tools.
   D3DXVECTOR3 GetPosition() const { return position; }

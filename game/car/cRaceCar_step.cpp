@@ -187,10 +187,7 @@ void cRaceCar::Deform() {
 
 void cRaceCar::UpdateSounds() {
   engineSound->SetPos(&position);
-  const int rpm = (int)(car->GetEngineRot() * CAR_RADS_TO_RPM);
-  long hertz = (1500L + rpm) * 8L;
-  if (hertz < 1) hertz = 1;  // an engine turning backwards must not wrap round
-  engineSound->SetSampleFreq((unsigned long)hertz);
+  engineSound->SetSampleFreq(EngineSoundFreq(car->GetEngineRot()));
 
   const _WHEELSKIDS skids = car->GetSkids();
   if (skids.Skid[0] || skids.Skid[1] || skids.Skid[2] || skids.Skid[3]) {
@@ -208,16 +205,24 @@ void cRaceCar::UpdateSounds() {
   }
 
   crashSound->SetPos(&position);
-  bool played = false;
-  if (car->IsCollision() && !crashLatch) {
-    const D3DXVECTOR3 v = car->GetBodyVel();
-    if (D3DXVec3Length(&v) > 1.0f) {
-      crashSound->Play();
-      crashLatch = 1;
-      played = true;
-    }
+  if (CrashSoundDue(car->IsCollision(), car->GetBodyVel())) crashSound->Play();
+}
+
+unsigned long cRaceCar::EngineSoundFreq(float engineSpeed) {
+  const float rpm = engineSpeed * CAR_RADS_TO_RPM;
+  // An engine turning backwards (or absurdly fast) must not wrap round.
+  if (!(rpm > -1499.0f)) return 8;
+  if (rpm > 1.0e6f) return 8UL * (1500 + 1000000);
+  return (unsigned long)((1500L + (long)(int)rpm) * 8L);
+}
+
+bool cRaceCar::CrashSoundDue(int collision, D3DXVECTOR3 bodyVelocity) {
+  if (collision && !crashLatch && D3DXVec3Length(&bodyVelocity) > 1.0f) {
+    crashLatch = 1;
+    return true;
   }
-  if (!played) crashLatch = 0;
+  crashLatch = 0;
+  return false;
 }
 
 void cRaceCar::LaySkidsAndSmoke() {
