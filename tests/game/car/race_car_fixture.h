@@ -270,6 +270,17 @@ class CarWorld : public ::testing::Test {
   void Steps(int n, float dt = 1.0f / 60.0f) {
     for (int i = 0; i < n; ++i) car->Step(dt);
   }
+  // From neutral into first with the gear-up key (the automatic box never
+  // leaves the forward gears by itself, nor enters them).
+  void IntoFirst() {
+    for (int i = 0; i < 4 && car->GetGear() < 2; ++i) {
+      Key(4, true);
+      Steps(2);
+      Key(4, false);
+      Steps(2);
+    }
+    EXPECT_EQ(car->GetGear(), 2);
+  }
   float Speed() {
     const D3DXVECTOR3 v = car->GetCar()->GetLinVel();
     return D3DXVec3Length(&v);
