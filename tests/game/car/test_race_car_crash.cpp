@@ -65,7 +65,49 @@ TEST_F(RaceCarCrash, AWallAtSpeedDentsTheFrontBreaksALampAndShrinksTheBox) {
   EXPECT_EQ(cRaceCarProbe::Brake(*c, 0).width, 0.0f);
   EXPECT_EQ(cRaceCarProbe::Brake(*c, 1).width, backLamp.width);
   // The engine car's box follows the dented body.
-  EXPECT_LT(c->GetCar()->GetCarData().BBoxMax.z, 1.9f);
+  const DWORD body = cRaceCarProbe::Body(*c);
+  std::vector<_MOFACE> faces(mesh->GetObjFaceCount(body));
+  mesh->GetObjFaces(body, faces.data());
+  D3DXVECTOR3 mn(1e10f, 1e10f, 1e10f), mx(-1e10f, -1e10f, -1e10f);
+  for (const _MOFACE& f : faces)
+    for (const _MOVERTEX& v : f.v) {
+      const D3DXVECTOR3 p(v.x, v.y, v.z);
+      D3DXVec3Minimize(&mn, &mn, &p);
+      D3DXVec3Maximize(&mx, &mx, &p);
+    }
+  const _CARDATA data = c->GetCar()->GetCarData();
+  EXPECT_EQ(data.BBoxMin, mn);
+  EXPECT_EQ(data.BBoxMax, mx);
+}
+
+TEST_F(RaceCarCrash, ContactsAcrossTheTailFlattenItAndTheCollisionBoxFollows) {
+  LoadGround(WriteTrack(dir, "Open"));
+  cRaceCar* c = MakeCar(WriteTestCar(dir), StartAt(0, 0, 0));
+  c->controlMode = 3;
+  Steps(30);
+  ASSERT_FLOAT_EQ(c->GetCar()->GetCarData().BBoxMin.z, -2.1f);
+  // Four contacts 0.1 m inside the tail, pointing forward: after the push
+  // by 0.1 along the normal, every body vertex behind z = -2.0 lies within
+  // 0.5 of one of them.
+  cCar* e = c->GetCar();
+  const float xs[2] = {-0.2f, 0.2f}, ys[2] = {0.15f, 0.65f};
+  for (int i = 0; i < 4; ++i) {
+    _CARCOLLISION& r = e->Collisions[i];
+    r.Valid = 1;
+    r.Normal = D3DXVECTOR3(0, 0, 1);
+    r.Position = D3DXVECTOR3(xs[i % 2], ys[i / 2], -2.1f);
+    r.Depth = 0.1f;
+  }
+  for (int i = 4; i < CAR_MAX_COLLISIONS; ++i) e->Collisions[i].Valid = 0;
+  c->Step(1.0f / 60.0f);
+  const _CARDATA data = e->GetCarData();
+  EXPECT_NEAR(data.BBoxMin.z, -2.0f, 1e-5f);
+  EXPECT_FLOAT_EQ(data.BBoxMax.z, 1.9f);
+  EXPECT_GT(c->GetDamage(), 0.0f);
+  // The lamps at the tail moved with it: broken.
+  EXPECT_EQ(cRaceCarProbe::Brake(*c, 1).width, 0.0f);
+  EXPECT_EQ(cRaceCarProbe::Reverse(*c, 0).width, 0.0f);
+  EXPECT_GT(cRaceCarProbe::Brake(*c, 0).width, 0.0f);
 }
 
 TEST_F(RaceCarCrash, DamageStopsAtOneHundredAndThenTheMeshNoLongerChanges) {
