@@ -42,6 +42,15 @@ void NameKey(UINT scan, bool extended, char* caption, int size) {
   if (GetKeyNameTextA(lParam, caption, size) == 0) caption[0] = 0;
 }
 
+// The name of a key by the code the input devices report for it: the scan
+// code, plus 0x80 for extended keys, except that those devices swap Pause
+// (0xC5) and Num Lock (0x45) against what the keys send.
+void NameCode(BYTE code, char* caption, int size) {
+  if (code == 0xC5) NameKey(0x45, false, caption, size);
+  else if (code == 0x45) NameKey(0x45, true, caption, size);
+  else NameKey(code & 0x7Fu, (code & 0x80) != 0, caption, size);
+}
+
 }  // namespace
 
 cButton::cButton(const char* outImage, const char* overImage, cScreen* screen, cFont* font)
@@ -161,26 +170,27 @@ void cButton::MapKey() {
   if (!GetKeyboardState(keys)) return;
   for (int vk = 0; vk < 255; ++vk) {
     if (!Down(keys, vk) || IsMouseButton(vk)) continue;
-    const UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
-    if (scan == 0) continue;  // nothing the input devices could report
-    for (const auto& nav : kNavigation) {
-      if (nav.vk != vk) continue;
-      mappedKey = nav.code;
-      NameKey(scan, true, Caption, sizeof(Caption));
+    // The code of the physical key itself, as the race will read it: the
+    // virtual key is the same for both Shifts, both Enters and keypad 8
+    // without Num Lock and Up, and the scan code of Pause is Num Lock's code.
+    if (const BYTE code = vrx::HeldKeyCode(vk)) {
+      mappedKey = code;
+      NameCode(code, Caption, sizeof(Caption));
       return;
     }
-    mappedKey = static_cast<BYTE>(scan);
-    NameKey(scan, false, Caption, sizeof(Caption));
+    // A key state with no physical key behind it (made up by a program):
+    // the scan code of the virtual key.
+    const UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
+    if (scan == 0) continue;  // nothing the input devices could report
+    mappedKey = vk == VK_PAUSE ? 0xC5 : static_cast<BYTE>(scan);
+    for (const auto& nav : kNavigation)
+      if (nav.vk == vk) mappedKey = nav.code;
+    NameCode(mappedKey, Caption, sizeof(Caption));
     return;
   }
 }
 
 void cButton::SetMappedKey(BYTE scanCode) {
   mappedKey = scanCode;
-  for (const auto& nav : kNavigation) {
-    if (nav.code != scanCode) continue;
-    NameKey(MapVirtualKeyA(nav.vk, MAPVK_VK_TO_VSC), true, Caption, sizeof(Caption));
-    return;
-  }
-  NameKey(scanCode, false, Caption, sizeof(Caption));
+  NameCode(scanCode, Caption, sizeof(Caption));
 }

@@ -90,6 +90,15 @@ const char* const kPlainNames[0x59] = {
     "Num +", "Num 1", "Num 2", "Num 3", "Num 0", "Num Del", "Sys Req", nullptr, "\\", "F11", "F12",
 };
 
+// Plain codes beyond F12 that a DirectInput keyboard reports.
+const struct {
+  BYTE scan;
+  const char* name;
+} kMorePlainNames[] = {
+    {0x64, "F13"}, {0x65, "F14"}, {0x66, "F15"}, {0x70, "Kana"}, {0x73, "Ro"},
+    {0x79, "Convert"}, {0x7B, "No Convert"}, {0x7D, "Yen"},
+};
+
 struct ExtendedName {
   BYTE scan;
   const char* name;
@@ -101,6 +110,12 @@ const ExtendedName kExtendedNames[] = {
     {0x48, "Up"},        {0x49, "Page Up"},    {0x4B, "Left"},          {0x4D, "Right"},
     {0x4F, "End"},       {0x50, "Down"},       {0x51, "Page Down"},     {0x52, "Insert"},
     {0x53, "Delete"},    {0x5B, "Left Windows"}, {0x5C, "Right Windows"}, {0x5D, "Application"},
+    {0x0D, "Num ="},     {0x33, "Num ,"},      {0x10, "Previous Track"}, {0x19, "Next Track"},
+    {0x20, "Mute"},      {0x21, "Calculator"}, {0x22, "Play/Pause"},    {0x24, "Media Stop"},
+    {0x2E, "Volume Down"}, {0x30, "Volume Up"}, {0x32, "Web Home"},     {0x5E, "Power"},
+    {0x5F, "Sleep"},     {0x65, "Web Search"}, {0x66, "Web Favorites"}, {0x67, "Web Refresh"},
+    {0x68, "Web Stop"},  {0x69, "Web Forward"}, {0x6A, "Web Back"},     {0x6B, "My Computer"},
+    {0x6C, "Mail"},      {0x6D, "Media Select"},
 };
 
 const char* KeyName(BYTE scan, bool extended, bool noSides) {
@@ -108,7 +123,12 @@ const char* KeyName(BYTE scan, bool extended, bool noSides) {
     if (scan == 0x36 && !extended) return "Shift";
     if ((scan == 0x1D || scan == 0x38) && extended) extended = false;
   }
-  if (!extended) return scan < sizeof(kPlainNames) / sizeof(kPlainNames[0]) ? kPlainNames[scan] : nullptr;
+  if (!extended) {
+    if (scan < sizeof(kPlainNames) / sizeof(kPlainNames[0])) return kPlainNames[scan];
+    for (const auto& e : kMorePlainNames)
+      if (e.scan == scan) return e.name;
+    return nullptr;
+  }
   for (const ExtendedName& e : kExtendedNames)
     if (e.scan == scan) return e.name;
   return nullptr;
@@ -147,6 +167,19 @@ void ReadKeyboard(BYTE state[256]) {
 }
 
 bool Down(const BYTE* state, int vk) { return (state[vk] & 0x80) != 0; }
+
+// The physical keys held now (SDL's state or the fake one) and Num Lock.
+const Uint8* PhysicalKeys(int* count, bool* numLock) {
+  const FakeInput& fake = TheFakeInput();
+  if (fake.on) {
+    *count = SDL_NUM_SCANCODES;
+    *numLock = (fake.keys[VK_NUMLOCK] & 1) != 0;
+    return fake.scancodes;
+  }
+  PumpSdlEvents();
+  *numLock = (SDL_GetModState() & KMOD_NUM) != 0;
+  return SDL_GetKeyboardState(count);
+}
 
 // Unshifted and shifted characters of the US punctuation keys.
 struct Punct {
@@ -246,6 +279,19 @@ BYTE DirectInputCodeForScancode(SDL_Scancode sc) {
   return static_cast<BYTE>(key->scan | (key->extended ? 0x80 : 0));
 }
 
+BYTE vrx::HeldKeyCode(UINT vk) {
+  if (vk == 0 || vk > 255) return 0;
+  int count = 0;
+  bool numLock = false;
+  const Uint8* down = PhysicalKeys(&count, &numLock);
+  for (const KeyInfo& k : kKeys) {
+    if (k.sdl >= count || !down[k.sdl]) continue;
+    if (VirtualKeyForEvent(k, SDL_GetKeyFromScancode(k.sdl), numLock) == vk || (!k.keypad && k.sideVk == vk))
+      return DirectInputCodeForScancode(k.sdl);
+  }
+  return 0;
+}
+
 BOOL GetKeyboardState(PBYTE keyState) {
   if (!keyState) return FALSE;
   ReadKeyboard(keyState);
@@ -310,7 +356,10 @@ int GetKeyNameTextA(LONG lParam, LPSTR buffer, int size) {
   const DWORD bits = static_cast<DWORD>(lParam);
   BYTE scan = static_cast<BYTE>((bits >> 16) & 0xFF);
   bool extended = (bits >> 24) & 1;
-  if (scan & 0x80) {
+  if (scan == 0xC5) {  // DirectInput's Pause: the plain 0x45 the key sends
+    scan = 0x45;
+    extended = false;
+  } else if (scan & 0x80) {
     scan &= 0x7F;
     extended = true;
   }

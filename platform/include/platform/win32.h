@@ -376,11 +376,21 @@ UINT MapVirtualKeyA(UINT code, UINT mapType);
 // The name a PC keyboard shows for a key: lParam holds the scan code in bits
 // 16-23 and the extended flag in bit 24 (bit 25 set: no left/right
 // distinction). Non-extended 0x47..0x53 are the keypad ("Num 7"), extended
-// ones the navigation keys ("Home", "Up", ...). A scan code of 0x80 or more
+// ones the navigation keys ("Home", "Up", ...); plain 0x45 is Pause and
+// extended 0x45 Num Lock, as the keys send them. A scan code of 0x80 or more
 // is read as a DirectInput code: its low 7 bits as an extended key (0x9D
-// gives "Right Ctrl"). Copies at most size-1 characters; returns the length,
-// 0 for an unknown key.
+// gives "Right Ctrl"), except 0xC5, DirectInput's Pause. Copies at most
+// size-1 characters; returns the length, 0 for an unknown key.
 int GetKeyNameTextA(LONG lParam, LPSTR buffer, int size);
+
+namespace vrx {
+// Not a Win32 call: the code the DirectInput keyboard reports (and cInput's
+// key table sets) for a physical key that is held now and gives the virtual
+// key vk (generic or left/right), or 0 when no held key gives it. Virtual
+// keys alone cannot tell Right Shift from Shift, keypad Enter from Enter or
+// keypad 8 without Num Lock from Up; a key-binding field needs the key.
+BYTE HeldKeyCode(UINT vk);
+}  // namespace vrx
 
 // ---------------------------------------------------------------------------
 // Shell path helpers (both '\' and '/' count as separators)

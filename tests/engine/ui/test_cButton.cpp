@@ -12,6 +12,7 @@
 
 #include "cButton.h"
 #include "cFont.h"
+#include "cInput.h"
 #include "cScreen.h"
 #include "cSprite.h"
 #include "platform/testing.h"
@@ -315,6 +316,50 @@ TEST_F(Button, KeyMapperTakesTheKeyPressedAndNamesIt) {
   Frame();
   Frame();
   EXPECT_EQ(button->GetMappedKey(), 0x39);
+}
+
+TEST_F(Button, KeyMapperStoresTheCodeTheRaceReadsForTheKeyPressed) {
+  cInput input;
+  ASSERT_EQ(input.Init(nullptr), 0);
+  ASSERT_EQ(input.CreateKeyboard(f.Window()), 0);
+  button->KeyMapperMode = 1;
+  Cursor(150, 140);
+  const struct {
+    int scancode;
+    bool numLock;
+    const char* name;
+  } keys[] = {
+      {SDL_SCANCODE_RSHIFT, false, "Right Shift"}, {SDL_SCANCODE_RCTRL, false, "Right Ctrl"},
+      {SDL_SCANCODE_RALT, false, "Right Alt"},     {SDL_SCANCODE_KP_ENTER, false, "Num Enter"},
+      {SDL_SCANCODE_KP_8, false, "Num 8"},         {SDL_SCANCODE_KP_8, true, "Num 8"},
+      {SDL_SCANCODE_PAUSE, false, "Pause"},        {SDL_SCANCODE_NUMLOCKCLEAR, false, "Num Lock"},
+      {SDL_SCANCODE_LSHIFT, false, "Shift"},       {SDL_SCANCODE_LCTRL, false, "Ctrl"},
+      {SDL_SCANCODE_LALT, false, "Alt"},           {SDL_SCANCODE_RETURN, false, "Enter"},
+      {SDL_SCANCODE_UP, false, "Up"},              {SDL_SCANCODE_KP_DIVIDE, false, "Num /"},
+      {SDL_SCANCODE_PRINTSCREEN, false, "Prnt Scrn"}, {SDL_SCANCODE_A, false, "A"},
+  };
+  for (const auto& k : keys) {
+    const char* sdlName = SDL_GetScancodeName(static_cast<SDL_Scancode>(k.scancode));
+    vrxtesting::SetFakeToggle(VK_NUMLOCK, k.numLock);
+    vrxtesting::SetFakeScancode(k.scancode, true);
+    Frame();
+    ASSERT_EQ(input.GetKeyboardState(), 0);
+    vrxtesting::SetFakeScancode(k.scancode, false);
+    int held = -1, count = 0;
+    for (int code = 0; code < 256; ++code)
+      if (input.Keys[code] & 0x80) {
+        held = code;
+        ++count;
+      }
+    ASSERT_EQ(count, 1) << sdlName;
+    EXPECT_EQ(button->GetMappedKey(), held) << sdlName;
+    EXPECT_STREQ(button->Caption, k.name) << sdlName;
+    // A stored binding shows the same name.
+    cButton copy(outImage.c_str(), overImage.c_str(), &f.Screen(), font.get());
+    copy.SetMappedKey(button->GetMappedKey());
+    EXPECT_STREQ(copy.Caption, k.name) << sdlName;
+  }
+  input.CleanUp();
 }
 
 TEST_F(Button, SetMappedKeyNamesNavigationKeysAsExtendedKeys) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "platform/testing.h"
@@ -114,6 +115,60 @@ TEST(KeyNames, DirectInputCodesNameTheirExtendedKeys) {
   EXPECT_EQ(Name(0xC8, false), "Up");
   EXPECT_EQ(Name(0x9D, false), "Right Ctrl");
   EXPECT_EQ(Name(0xD3, false), "Delete");
+}
+
+TEST(KeyNames, EveryDirectInputCodeOfAKeyHasItsName) {
+  // Pause and Num Lock share scan code 0x45: the key sends Pause plain and
+  // Num Lock extended; DirectInput reports Pause as 0xC5, Num Lock as 0x45.
+  EXPECT_EQ(Name(0x45, false), "Pause");
+  EXPECT_EQ(Name(0x45, true), "Num Lock");
+  EXPECT_EQ(Name(0xC5, false), "Pause");
+  EXPECT_EQ(Name(0x64, false), "F13");
+  EXPECT_EQ(Name(0xB0, false), "Volume Up");
+  // Every code the DirectInput keyboard can report names some key, and no
+  // two keys share a name (the extra \ key of some boards aside).
+  std::map<std::string, int> seen;
+  for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
+    const BYTE code = DirectInputCodeForScancode(static_cast<SDL_Scancode>(sc));
+    if (!code || code == 0x45) continue;  // 0x45 as a plain scan code is Pause
+    const std::string name = Name(code, code >= 0x80);
+    EXPECT_NE(name, "") << SDL_GetScancodeName(static_cast<SDL_Scancode>(sc));
+    if (seen.count(name) && seen[name] != code && name != "\\")
+      ADD_FAILURE() << name << " names 0x" << std::hex << seen[name] << " and 0x" << int(code);
+    seen[name] = code;
+  }
+}
+
+TEST(HeldKeyCode, TheDirectInputCodeOfThePhysicalKeyBehindAVirtualKey) {
+  vrxtesting::SetFakeInput(true);
+  EXPECT_EQ(vrx::HeldKeyCode(VK_SHIFT), 0);  // nothing held
+  const struct {
+    int scancode;
+    bool numLock;
+    BYTE vk;
+    BYTE code;
+  } cases[] = {
+      {SDL_SCANCODE_RSHIFT, false, VK_SHIFT, 0x36},  {SDL_SCANCODE_RSHIFT, false, VK_RSHIFT, 0x36},
+      {SDL_SCANCODE_LSHIFT, false, VK_SHIFT, 0x2A},  {SDL_SCANCODE_RCTRL, false, VK_CONTROL, 0x9D},
+      {SDL_SCANCODE_RALT, false, VK_MENU, 0xB8},     {SDL_SCANCODE_LALT, false, VK_MENU, 0x38},
+      {SDL_SCANCODE_KP_ENTER, false, VK_RETURN, 0x9C}, {SDL_SCANCODE_RETURN, false, VK_RETURN, 0x1C},
+      {SDL_SCANCODE_KP_8, false, VK_UP, 0x48},       {SDL_SCANCODE_KP_8, true, VK_NUMPAD8, 0x48},
+      {SDL_SCANCODE_UP, false, VK_UP, 0xC8},         {SDL_SCANCODE_PAUSE, false, VK_PAUSE, 0xC5},
+      {SDL_SCANCODE_NUMLOCKCLEAR, false, VK_NUMLOCK, 0x45},
+  };
+  for (const auto& c : cases) {
+    vrxtesting::SetFakeToggle(VK_NUMLOCK, c.numLock);
+    vrxtesting::SetFakeScancode(c.scancode, true);
+    EXPECT_EQ(vrx::HeldKeyCode(c.vk), c.code) << SDL_GetScancodeName(static_cast<SDL_Scancode>(c.scancode));
+    // Another virtual key is not this key's.
+    EXPECT_EQ(vrx::HeldKeyCode('Q'), 0);
+    vrxtesting::SetFakeScancode(c.scancode, false);
+  }
+  // Keypad 8 with Num Lock on is no Up key.
+  vrxtesting::SetFakeToggle(VK_NUMLOCK, true);
+  vrxtesting::SetFakeScancode(SDL_SCANCODE_KP_8, true);
+  EXPECT_EQ(vrx::HeldKeyCode(VK_UP), 0);
+  vrxtesting::SetFakeInput(false);
 }
 
 TEST(KeyNames, NoLeftRightFlagAndShortBuffers) {
