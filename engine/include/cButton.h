@@ -62,8 +62,8 @@ class cButton {
   int KeyMapperMode;
 
  private:
-  int Press(int vk, int& latch, int& wasDown);
-  int Click(int vk, int& latch, int& wasDown);
+  int Press(int vk, int& latch, int& wasDown, DWORD& presses);
+  int Click(int vk, int& latch, int& wasDown, DWORD& presses);
   void EditText();
   void MapKey();
 
@@ -77,4 +77,9 @@ class cButton {
   // The mouse buttons at the previous look, so that a press begun outside
   // the widget does not latch when the cursor is dragged onto it.
   int leftWasDown, rightWasDown;
+  // The presses of each mouse button counted at the previous look: when a
+  // new one began since, the release of the press seen then went unseen
+  // (the widget was not asked meanwhile) and the button down now is a new
+  // press, not the old one held.
+  DWORD leftPresses, rightPresses;
 };

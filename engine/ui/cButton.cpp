@@ -70,7 +70,9 @@ cButton::cButton(const char* outImage, const char* overImage, cScreen* screen, c
       screen(screen),
       font(font),
       leftWasDown(0),
-      rightWasDown(0) {}
+      rightWasDown(0),
+      leftPresses(vrx::MouseButtonPresses(VK_LBUTTON)),
+      rightPresses(vrx::MouseButtonPresses(VK_RBUTTON)) {}
 
 cButton::~cButton() {
   delete outSprite;
@@ -114,21 +116,35 @@ void cButton::Draw() {
   font->PutText(x, y, sx, sy, Caption);
 }
 
-int cButton::Press(int vk, int& latch, int& wasDown) {
+// A press that began since the last look, with the button down now, owes
+// nothing to what that look saw: it latches only by where it is now.
+static void ForgetUnseenRelease(int vk, bool down, int& latch, int& wasDown, DWORD& presses) {
+  const DWORD now = vrx::MouseButtonPresses(vk);
+  if (now != presses && down) {
+    latch = 0;
+    wasDown = 0;
+  }
+  presses = now;
+}
+
+int cButton::Press(int vk, int& latch, int& wasDown, DWORD& presses) {
   const int over = IsCursorOver();
   const bool down = ButtonDown(vk);
+  ForgetUnseenRelease(vk, down, latch, wasDown, presses);
   latch = over && down && (latch || !wasDown);
   wasDown = down;
   return over && down;
 }
 
-int cButton::Click(int vk, int& latch, int& wasDown) {
+int cButton::Click(int vk, int& latch, int& wasDown, DWORD& presses) {
   int over = IsCursorOver();
   bool down = ButtonDown(vk);
+  ForgetUnseenRelease(vk, down, latch, wasDown, presses);
   if (over && latch && !down) {
     over = IsCursorOver();
     down = ButtonDown(vk);
     wasDown = down;
+    presses = vrx::MouseButtonPresses(vk);
     if (!(over && down)) {
       latch = 0;
       return 1;
@@ -142,10 +158,10 @@ int cButton::Click(int vk, int& latch, int& wasDown) {
   return 0;
 }
 
-int cButton::IsLPressed() { return Press(VK_LBUTTON, leftLatch, leftWasDown); }
-int cButton::IsRPressed() { return Press(VK_RBUTTON, rightLatch, rightWasDown); }
-int cButton::IsLClicked() { return Click(VK_LBUTTON, leftLatch, leftWasDown); }
-int cButton::IsRClicked() { return Click(VK_RBUTTON, rightLatch, rightWasDown); }
+int cButton::IsLPressed() { return Press(VK_LBUTTON, leftLatch, leftWasDown, leftPresses); }
+int cButton::IsRPressed() { return Press(VK_RBUTTON, rightLatch, rightWasDown, rightPresses); }
+int cButton::IsLClicked() { return Click(VK_LBUTTON, leftLatch, leftWasDown, leftPresses); }
+int cButton::IsRClicked() { return Click(VK_RBUTTON, rightLatch, rightWasDown, rightPresses); }
 
 void cButton::EditText() {
   BYTE keys[256];

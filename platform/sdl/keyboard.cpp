@@ -385,6 +385,8 @@ void SetFakeInput(bool on) { TheFakeInput() = FakeInput{on, {}, {0, 0}}; }
 
 void SetFakeKey(BYTE vk, bool down) {
   BYTE& b = TheFakeInput().keys[vk];
+  const int button = vk == VK_LBUTTON ? 0 : vk == VK_RBUTTON ? 1 : vk == VK_MBUTTON ? 2 : -1;
+  if (button >= 0 && down && !(b & 0x80)) ++TheFakeInput().presses[button];
   b = static_cast<BYTE>(down ? (b | 0x80) : (b & ~0x80));
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_input.h"
 #include "keys.h"
 
 struct HWND__ {
@@ -181,7 +182,16 @@ void TranslateMouseMotion(const SDL_MouseMotionEvent& e) {
   Post(hwnd, WM_MOUSEMOVE, MouseKeyFlags(e.state), pos);
 }
 
+// Presses of the left, right and middle button, counted as they come in,
+// whichever window they are for.
+DWORD g_presses[3] = {0, 0, 0};
+
 void TranslateMouseButton(const SDL_MouseButtonEvent& e) {
+  if (e.type == SDL_MOUSEBUTTONDOWN) {
+    if (e.button == SDL_BUTTON_LEFT) ++g_presses[0];
+    if (e.button == SDL_BUTTON_RIGHT) ++g_presses[1];
+    if (e.button == SDL_BUTTON_MIDDLE) ++g_presses[2];
+  }
   HWND hwnd = HwndFromWindowId(e.windowID);
   if (!hwnd) return;
   const bool down = e.type == SDL_MOUSEBUTTONDOWN;
@@ -262,6 +272,15 @@ void PumpSdlEvents() {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
   SDL_Event e;
   while (SDL_PollEvent(&e)) Translate(e);
+}
+
+DWORD vrx::MouseButtonPresses(int vk) {
+  const int i = vk == VK_LBUTTON ? 0 : vk == VK_RBUTTON ? 1 : vk == VK_MBUTTON ? 2 : -1;
+  if (i < 0) return 0;
+  const FakeInput& fake = TheFakeInput();
+  if (fake.on) return fake.presses[i];
+  PumpSdlEvents();
+  return g_presses[i];
 }
 
 // ---------------------------------------------------------------------------

@@ -19,7 +19,8 @@ void SetFakeTickCount(DWORD now);
 // instead of SDL's. Turning it on
 // starts with every key up and the cursor at (0, 0).
 void SetFakeInput(bool on);
-// Sets or clears bit 7 of one virtual key (VK_LBUTTON for the left button).
+// Sets or clears bit 7 of one virtual key (VK_LBUTTON for the left button;
+// pressing a mouse button also counts in vrx::MouseButtonPresses).
 // Generic and side keys are separate: set VK_SHIFT for ToAscii to see Shift.
 void SetFakeKey(BYTE vk, bool down);
 // Presses or releases a physical key, by SDL scancode (SDL_SCANCODE_UP):

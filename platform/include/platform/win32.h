@@ -390,6 +390,12 @@ namespace vrx {
 // keys alone cannot tell Right Shift from Shift, keypad Enter from Enter or
 // keypad 8 without Num Lock from Up; a key-binding field needs the key.
 BYTE HeldKeyCode(UINT vk);
+
+// Not a Win32 call: how many times the mouse button vk (VK_LBUTTON,
+// VK_RBUTTON or VK_MBUTTON) has gone down so far, wrapping around; 0 for
+// other keys. A widget that is not asked every frame tells by it whether the
+// button it sees down now is still the press it saw before.
+DWORD MouseButtonPresses(int vk);
 }  // namespace vrx
 
 // ---------------------------------------------------------------------------

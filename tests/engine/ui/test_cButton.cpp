@@ -175,6 +175,55 @@ TEST_F(Button, PressesAndReleasesOutsideAreNoClicks) {
   EXPECT_EQ(button->IsLClicked(), 1);
 }
 
+TEST_F(Button, AFreshPressClicksAfterAReleaseTheButtonDidNotSee) {
+  // The last look saw the mouse down away from the button (a press on
+  // another page's button); the release came while the button was not
+  // asked. The next press and release over it is a click.
+  Cursor(400, 400);
+  vrxtesting::SetFakeKey(VK_LBUTTON, true);
+  EXPECT_EQ(button->IsLClicked(), 0);
+  vrxtesting::SetFakeKey(VK_LBUTTON, false);
+  Cursor(150, 140);
+  vrxtesting::SetFakeKey(VK_LBUTTON, true);
+  EXPECT_EQ(button->IsLClicked(), 0);
+  vrxtesting::SetFakeKey(VK_LBUTTON, false);
+  EXPECT_EQ(button->IsLClicked(), 1);
+  EXPECT_EQ(button->IsLClicked(), 0);
+
+  // The same through IsRPressed, which shares the latch with IsRClicked.
+  Cursor(400, 400);
+  vrxtesting::SetFakeKey(VK_RBUTTON, true);
+  EXPECT_EQ(button->IsRPressed(), 0);
+  vrxtesting::SetFakeKey(VK_RBUTTON, false);
+  Cursor(150, 140);
+  vrxtesting::SetFakeKey(VK_RBUTTON, true);
+  EXPECT_EQ(button->IsRPressed(), 1);
+  vrxtesting::SetFakeKey(VK_RBUTTON, false);
+  EXPECT_EQ(button->IsRClicked(), 1);
+
+  // A press held all along and dragged onto the button is still no click,
+  // however long the button was not asked.
+  Cursor(400, 400);
+  vrxtesting::SetFakeKey(VK_LBUTTON, true);
+  EXPECT_EQ(button->IsLClicked(), 0);
+  Cursor(150, 140);
+  EXPECT_EQ(button->IsLClicked(), 0);
+  vrxtesting::SetFakeKey(VK_LBUTTON, false);
+  EXPECT_EQ(button->IsLClicked(), 0);
+
+  // A press over it whose release went unseen is no click later on.
+  vrxtesting::SetFakeKey(VK_LBUTTON, true);
+  EXPECT_EQ(button->IsLClicked(), 0);
+  vrxtesting::SetFakeKey(VK_LBUTTON, false);
+  vrxtesting::SetFakeKey(VK_LBUTTON, true);
+  Cursor(400, 400);
+  EXPECT_EQ(button->IsLClicked(), 0);
+  Cursor(150, 140);
+  EXPECT_EQ(button->IsLClicked(), 0);  // first seen away from it
+  vrxtesting::SetFakeKey(VK_LBUTTON, false);
+  EXPECT_EQ(button->IsLClicked(), 0);
+}
+
 TEST_F(Button, PressedWhileTheButtonIsDownOverIt) {
   Cursor(150, 140);
   EXPECT_EQ(button->IsLPressed(), 0);

@@ -333,6 +333,28 @@ TEST_F(WindowTest, MouseButtonsAndCursorCoordinates) {
   vrxtesting::SetFakeInput(false);
 }
 
+TEST_F(WindowTest, MouseButtonPressesAreCountedAsTheyArrive) {
+  const DWORD left = vrx::MouseButtonPresses(VK_LBUTTON);
+  const DWORD right = vrx::MouseButtonPresses(VK_RBUTTON);
+  SDL_Event e{};
+  e.button.windowID = SDL_GetWindowID(SdlWindowFromHwnd(hwnd));
+  for (Uint8 button : {SDL_BUTTON_LEFT, SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT}) {
+    e.button.button = button;
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.state = SDL_PRESSED;
+    Push(e);
+    e.type = SDL_MOUSEBUTTONUP;
+    e.button.state = SDL_RELEASED;
+    Push(e);
+  }
+  // Counted without anyone taking the messages.
+  EXPECT_EQ(vrx::MouseButtonPresses(VK_LBUTTON), left + 2);
+  EXPECT_EQ(vrx::MouseButtonPresses(VK_RBUTTON), right + 1);
+  EXPECT_EQ(vrx::MouseButtonPresses('A'), 0u);
+  Drain();
+  EXPECT_EQ(vrx::MouseButtonPresses(VK_LBUTTON), left + 2);
+}
+
 TEST_F(WindowTest, TheRealPointerIsReadInScreenCoordinates) {
   POINT target{300, 200};
   ASSERT_TRUE(ClientToScreen(hwnd, &target));
