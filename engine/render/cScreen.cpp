@@ -65,21 +65,21 @@ int cScreen::Init3D(HWND hwnd, DWORD width, DWORD height, DWORD flags, BOOL useW
   bool fullScreen = (flags & 2) != 0;
   bool wantDepth;
   D3DFORMAT adapterFormat;
-  const D3DFORMAT* order;
-  static const D3DFORMAT kFullScreenDepths[] = {D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D16, D3DFMT_D15S1};
-  static const D3DFORMAT kWindowedDepths[] = {D3DFMT_D16, D3DFMT_D32, D3DFMT_D15S1, D3DFMT_D24S8};
+  // The deepest format first in a window too: the w-buffer mode (reversed
+  // depth) resolves nothing at a distance on 16-bit fixed point, so 16 bits
+  // are only for devices that have nothing else.
+  static const D3DFORMAT kDepths[] = {D3DFMT_D32, D3DFMT_D24S8, D3DFMT_D16, D3DFMT_D15S1};
+  const D3DFORMAT* order = kDepths;
   if (fullScreen) {
     pp.BackBufferFormat = (flags & 1) ? D3DFMT_X8R8G8B8 : D3DFMT_R5G6B5;
     adapterFormat = pp.BackBufferFormat;
     wantDepth = (flags & 4) != 0;
-    order = kFullScreenDepths;
   } else {
     D3DDISPLAYMODE mode;
     direct3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
     pp.BackBufferFormat = D3DFMT_UNKNOWN;
     adapterFormat = mode.Format;
     wantDepth = (flags & 1) != 0;
-    order = kWindowedDepths;
   }
   pp.BackBufferWidth = width;
   pp.BackBufferHeight = height;

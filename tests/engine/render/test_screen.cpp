@@ -341,7 +341,7 @@ TEST_F(ScreenTest, InitialisationPicksFormatsFromTheFlags) {
   vrxtest::ScreenFixture windowed;
   ASSERT_TRUE(windowed.Open(320, 240));
   EXPECT_EQ(D3DFMT_X8R8G8B8, windowed.Screen().GetFormat());  // the desktop's
-  EXPECT_EQ(D3DFMT_D16, windowed.Screen().GetDepthFormat());  // the first of D16, D32, D15S1, D24S8
+  EXPECT_EQ(D3DFMT_D32, windowed.Screen().GetDepthFormat());  // as in full screen
 }
 
 TEST_F(ScreenTest, RestoreWaitsForDefaultPoolResourcesAndReappliesTheFixedState) {

@@ -210,11 +210,17 @@ TEST_F(Device, ClearsTheViewportAndRectanglesWhateverTheWriteMasks) {
 }
 
 // Two quads 0.5 apart at 500 units with near 0.01: the w-buffer mode (reversed
-// float depth) keeps them apart whichever is drawn first.
-TEST_F(Device, WBufferModeOrdersDistantSurfaces) {
+// float depth) keeps them apart whichever is drawn first, in full screen and
+// in a window alike.
+class DepthOrder : public Device, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DepthOrder, WBufferModeOrdersDistantSurfaces) {
+  const bool fullScreen = GetParam();
   f.Close();
-  ASSERT_TRUE(f.Open(256, 192, true, true));
+  ASSERT_TRUE(f.Open(256, 192, fullScreen, true));
   dev = f.Device();
+  EXPECT_NE(D3DFMT_D16, f.Screen().GetDepthFormat());
+  EXPECT_NE(D3DFMT_D15S1, f.Screen().GetDepthFormat());
   f.Screen().SetTransformMatrix(1.33f, 0, 0.01f, 600.0f, FALSE);
   dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   dev->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -254,6 +260,9 @@ TEST_F(Device, WBufferModeOrdersDistantSurfaces) {
   draw(b);
   EXPECT_EQ(0xFFFF0000, f.Pixel(128, 96));
 }
+
+INSTANTIATE_TEST_SUITE_P(Screens, DepthOrder, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "FullScreen" : "Windowed"; });
 
 TEST_F(Device, SamplerStatesPickMipLevelsAndAddressing) {
   IDirect3DTexture9* t = nullptr;
