@@ -64,11 +64,12 @@ int WheelFrictionDir(const dReal* u, const dReal* n, dBodyID wheel, dReal* dir) 
 // slower than on a smooth one. Measured on a flat road of 4 m tiles with
 // the shipped cars: 56-205 m of drift and up to 13 % less top speed in 60 s
 // of full throttle with all contacts, none with this rule. Dropping only
-// coincident contacts is not enough: the copies lie at different points.
-// So of the contacts of one surface only the deepest is kept; contacts
-// whose normals differ (a wheel in a real crease) each keep one. The
-// chassis box keeps all its contacts: it has no tyre law to double, and a
-// box resting on an edge needs its corners.
+// coincident contacts is not enough: near an edge the other triangle's copy
+// lies a few millimetres away on that edge, with the same normal and nearly
+// the same depth. So of the contacts of one surface only the deepest is
+// kept; contacts whose normals differ (a wheel in a real crease) each keep
+// one. The chassis box keeps all its contacts: it has no tyre law to
+// double, and a box resting on an edge needs its corners.
 // Reorders contacts[0 .. n) so the kept ones come first; returns their count.
 int KeepOneContactPerSurface(dContact* contacts, int n) {
   dContactGeom found[8];
