@@ -59,6 +59,7 @@ void cRaceCar::Draw(cTexture* envTexture, cTexture* plateTexture) {
 
   // 4. The road's shadow map laid over the car in the same pass.
   cTexture* roadShadow = ground ? ground->GetRoadSM() : nullptr;
+  if (roadShadow && !roadShadow->GetTexturePointer()) roadShadow = nullptr;  // the file was missing
   if (roadShadow && textureStageCount > 2) {
     dev->SetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
     D3DXMATRIX m = ground->GetShadowTexMtx();

@@ -19,6 +19,7 @@
 #include "cGround.h"
 #include "cInput.h"
 #include "cMoObject.h"
+#include "cTexture.h"
 #include "car/cRaceCar.h"
 #include "mathkit/mathkit.h"
 #include "platform/dinput.h"
