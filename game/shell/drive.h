@@ -2,7 +2,22 @@
 // the menu.
 #pragma once
 
+#include "platform/types.h"
+
+class cGround;
+class cRaceCar;
+
+// The track and the car of the running drive (null between drives).
+extern cGround* gGround;
+extern cRaceCar* gRaceCar;
+// The last lap booked in this drive; 0 before the first.
+extern DWORD gLastLapTime;
+
 // Builds the track and the car, runs the race loop (and the pause screen),
 // tears both down and rebuilds the menu's previews. replay 0: the player
 // drives and the run is recorded; 1: the last recorded run is played back.
 void RunDrive(int replay);
+
+// Runs race frames until Esc, the window's end, the end of a replay or 7 s
+// after the car is wrecked; then the pause screen where that applies.
+void RunRace();

@@ -1,0 +1,130 @@
+#include "shell/cReplay.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "car/cRaceCar.h"
+#include "cCar.h"
+#include "platform/win32.h"
+
+cReplay::cReplay()
+    : carIndex(0), trackIndex(0), damage(0), automatic(0), car(nullptr), lastFetchTick(0), pauseStartTick(0),
+      snapshotCount(0), snapshotStartTick(0), stateCount(0), stateStartTick(0) {
+  memset(snapshots, 0, sizeof snapshots);
+  memset(states, 0, sizeof states);
+  for (int32_t i = 0; i < kEntries; ++i) snapshotStamps[i] = stateStamps[i] = kEmpty;
+}
+
+cReplay::~cReplay() {}
+
+void cReplay::AttachCar(cRaceCar* c) { car = c; }
+
+void cReplay::ResetForRecording() {
+  snapshotCount = stateCount = 0;
+  for (int32_t i = 0; i < kEntries; ++i) snapshotStamps[i] = stateStamps[i] = kEmpty;
+  lastFetchTick = GetTickCount();
+}
+
+void cReplay::RestartForPlayback() {
+  snapshotCount = stateCount = 0;
+  lastFetchTick = GetTickCount();
+}
+
+// An entry is kept once it lies at least 100 ms after the one before. The
+// entry behind the last kept one is rewritten every frame, stamp and data
+// together, so the recording ends on the car's latest sample rather than on
+// a stamp whose data was never written.
+void cReplay::Record() {
+  if (!car) return;
+  const DWORD now = GetTickCount();
+  if (snapshotCount < kEntries) {
+    if (snapshotCount == 0) snapshotStartTick = now;
+    snapshotStamps[snapshotCount] = now - snapshotStartTick;
+    car->CopyControlsOut(&snapshots[snapshotCount]);
+    if (snapshotCount == 0 || snapshotStamps[snapshotCount] - snapshotStamps[snapshotCount - 1] > 99)
+      ++snapshotCount;
+  }
+  if (stateCount < kEntries) {
+    if (stateCount == 0) stateStartTick = now;
+    stateStamps[stateCount] = now - stateStartTick;
+    cCar* body = car->GetCar();
+    ReplayState& s = states[stateCount];
+    s.Position = body->GetLinPos();
+    s.Velocity = body->GetLinVel();
+    s.Rotation = body->GetRotQuat();
+    s.Spin = body->GetRotVel();
+    if (stateCount == 0 || stateStamps[stateCount] - stateStamps[stateCount - 1] >= 100) ++stateCount;
+  }
+}
+
+bool cReplay::Locate(const DWORD* stamps, int32_t* count, DWORD startTick, DWORD now, int32_t* at,
+                     float* weight) {
+  if (*count == kEntries) return false;
+  const DWORD elapsed = now - startTick;
+  int32_t i = 0;
+  while (i < kEntries && stamps[i] <= elapsed) ++i;
+  if (i == kEntries) return false;
+  *count = i;
+  // Entry 0 lies after the playback time only in an empty track.
+  if (i == 0) return false;
+  const double before = fabs((double)stamps[i - 1] - elapsed);
+  const double after = fabs((double)stamps[i] - elapsed);
+  double x = before + after > 0 ? before / (before + after) : 0;
+  *weight = (float)(x < 0 ? 0 : x > 1 ? 1 : x);
+  *at = i;
+  return true;
+}
+
+static float Blend(float a, float b, float x) { return (1 - x) * a + x * b; }
+
+static D3DXVECTOR3 Blend(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float x) {
+  return D3DXVECTOR3(Blend(a.x, b.x, x), Blend(a.y, b.y, x), Blend(a.z, b.z, x));
+}
+
+ReplaySnapshot cReplay::GetSnapshot() {
+  const DWORD now = GetTickCount();
+  // Playback time 0 is the first fetch of the controls.
+  if (snapshotCount == 0) snapshotStartTick = stateStartTick = now;
+  int32_t i;
+  float x;
+  if (!Locate(snapshotStamps, &snapshotCount, snapshotStartTick, now, &i, &x)) return snapshots[0];
+  const ReplaySnapshot& a = snapshots[i - 1];
+  const ReplaySnapshot& b = snapshots[i];
+  ReplaySnapshot s = x > 0.5f ? b : a;
+  s.Throttle = Blend(a.Throttle, b.Throttle, x);
+  s.Brake = Blend(a.Brake, b.Brake, x);
+  s.Steering = Blend(a.Steering, b.Steering, x);
+  return s;
+}
+
+ReplayState cReplay::GetState() {
+  const DWORD now = GetTickCount();
+  lastFetchTick = now;
+  if (stateCount == 0) snapshotStartTick = stateStartTick = now;
+  int32_t i;
+  float x;
+  if (!Locate(stateStamps, &stateCount, stateStartTick, now, &i, &x)) return states[0];
+  const ReplayState& a = states[i - 1];
+  const ReplayState& b = states[i];
+  ReplayState s;
+  s.Position = Blend(a.Position, b.Position, x);
+  s.Velocity = Blend(a.Velocity, b.Velocity, x);
+  s.Spin = Blend(a.Spin, b.Spin, x);
+  D3DXQuaternionSlerp(&s.Rotation, &a.Rotation, &b.Rotation, x);
+  return s;
+}
+
+DWORD cReplay::TimeSinceLastFetch() { return GetTickCount() - lastFetchTick; }
+
+bool cReplay::AtEnd() {
+  return snapshotCount == kEntries || stateCount == kEntries || snapshotStamps[snapshotCount] == kEmpty ||
+         stateStamps[stateCount] == kEmpty;
+}
+
+void cReplay::PauseBegins() { pauseStartTick = GetTickCount(); }
+
+void cReplay::PauseEnds() {
+  const DWORD paused = GetTickCount() - pauseStartTick;
+  snapshotStartTick += paused;
+  stateStartTick += paused;
+}

@@ -1,0 +1,81 @@
+// The recorder of the last race: two time-stamped tracks sampled every
+// 100 ms, the car's controls and its body state, kept in memory for the
+// program's life. Playback interpolates both at the current time; the race
+// loop copies the controls into the car every frame and forces the body
+// state now and then, letting the car's own physics run in between.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/d3dx9math.h"
+#include "platform/types.h"
+
+class cRaceCar;
+
+// A byte copy of the car's 24-byte control block.
+struct ReplaySnapshot {
+  float Throttle;
+  float Brake;
+  float Steering;
+  int32_t Handbrake;
+  int32_t Spare;
+  int32_t Gear;
+};
+static_assert(sizeof(ReplaySnapshot) == 24, "a control snapshot is the car's control block");
+
+struct ReplayState {
+  D3DXVECTOR3 Position;
+  D3DXVECTOR3 Velocity;
+  D3DXQUATERNION Rotation;
+  D3DXVECTOR3 Spin;
+};
+static_assert(sizeof(ReplayState) == 52, "a body state is 13 floats");
+
+class cReplay {
+ public:
+  static constexpr int32_t kEntries = 20000;  // 33 min 20 s at one entry per 100 ms
+  static constexpr DWORD kEmpty = 0xFFFFFFFFu;
+
+  // Written by the drive start at a race start, read at a replay start.
+  int32_t carIndex;
+  int32_t trackIndex;
+  int32_t damage;
+  int32_t automatic;
+
+  cReplay();
+  virtual ~cReplay();
+  cReplay(const cReplay&) = delete;
+  cReplay& operator=(const cReplay&) = delete;
+
+  void AttachCar(cRaceCar* car);
+  // A new recording: both tracks emptied.
+  void ResetForRecording();
+  // Plays the recording again from its start.
+  void RestartForPlayback();
+  // Samples the attached car; called once per race frame before its step.
+  void Record();
+  ReplaySnapshot GetSnapshot();
+  ReplayState GetState();
+  DWORD TimeSinceLastFetch();
+  bool AtEnd();
+  void PauseBegins();
+  void PauseEnds();
+
+ private:
+  friend struct cReplayProbe;  // tests
+
+  // Finds the playback position of a track at elapsed ms; false past its end.
+  bool Locate(const DWORD* stamps, int32_t* count, DWORD startTick, DWORD now, int32_t* at, float* weight);
+
+  cRaceCar* car;
+  ReplaySnapshot snapshots[kEntries];
+  DWORD snapshotStamps[kEntries];
+  DWORD stateStamps[kEntries];
+  ReplayState states[kEntries];
+  DWORD lastFetchTick;
+  DWORD pauseStartTick;
+  int32_t snapshotCount;  // entries recorded, or the playback position
+  DWORD snapshotStartTick;
+  int32_t stateCount;
+  DWORD stateStartTick;
+};
