@@ -372,8 +372,7 @@ void cAutopilot::LayRacingLine() {
         LinePoint& p = line[i];
         const LinePoint &a = line[Wrap(i - span)], &b = line[Wrap(i + span)];
         const float qx = 0.5f * (a.x + b.x), qz = 0.5f * (a.z + b.z);
-        float limit = p.half - kWallMargin;
-        if (p.half < 2.0f * kWallMargin) limit = 0.25f * p.half;
+        const float limit = std::max(p.half - kWallMargin, 0.25f * p.half);
         p.offset = Clamp((qx - p.cx) * p.nx + (qz - p.cz) * p.nz, -limit, limit);
         p.x = p.cx + p.nx * p.offset;
         p.z = p.cz + p.nz * p.offset;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -117,6 +118,7 @@ struct Run {
   float lapTime = 0.0f;    // seconds of the first booked lap
   bool finite = true;
   bool halfGate = false;   // the half gate was passed after the first start gate
+  int topGear = 0;
 };
 
 // Drives frames of 1/60 s until `laps` laps are booked or `seconds` of
@@ -133,13 +135,16 @@ inline Run DriveLaps(cAutopilot* pilot, cCar* car, cGround* ground, int laps, fl
     car->DoStep(dt);
     t += dt;
     ++r.frames;
+    r.topGear = std::max(r.topGear, static_cast<int>(car->Gear));
     const D3DXVECTOR3 p = car->GetLinPos();
     if (!Finite(p) || !Finite(car->GetLinVel()) || !std::isfinite(car->Steering) || !std::isfinite(car->Throttle)) {
       r.finite = false;
       break;
     }
     if (ground->GetH(p.x, p.z) != -1000.0f) ++r.onRoad;
-    if (getenv("APTEST_TRACE") && (car->IsCollision() || r.frames % (getenv("APTEST_EVERY") ? atoi(getenv("APTEST_EVERY")) : 120) == 0)) {
+    // APTEST_TRACE=N prints the driver's state every N frames and at every wall contact (for tuning).
+    static const int trace = std::getenv("APTEST_TRACE") ? std::atoi(std::getenv("APTEST_TRACE")) : 0;
+    if (trace > 0 && (car->IsCollision() || r.frames % trace == 0)) {
       const int i = pilot->GetCurrentPoint();
       const D3DXVECTOR3 q = pilot->GetPoint(i), m = pilot->GetMiddle(i), m2 = pilot->GetMiddle(i + 1);
       float nx = m2.z - m.z, nz = -(m2.x - m.x);
@@ -158,7 +163,7 @@ inline Run DriveLaps(cAutopilot* pilot, cCar* car, cGround* ground, int laps, fl
     }
     if (started && car->HalfLap) r.halfGate = true;
     if (car->IsTimerCollision()) {
-      if (getenv("APTEST_TRACE")) std::printf("gate at %.2f half %d pos %.1f %.1f\n", t, car->HalfLap, p.x, p.z);
+      if (trace > 0) std::printf("gate at %.2f half %d pos %.1f %.1f\n", t, car->HalfLap, p.x, p.z);
       if (car->HalfLap) {
         car->HalfLap = 0;
         if (started) {

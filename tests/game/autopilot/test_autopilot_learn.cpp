@@ -1,0 +1,143 @@
+// How the autopilot learns a lap: tracks it has never seen (built here from a
+// description by the content tool, with hills and banked bends), tracks where
+// no lap can be found, and a drive that allocates nothing per frame.
+#include <cstdlib>
+#include <new>
+
+#include "autopilot_test_util.h"
+#include "reference_car.h"
+#include "test_support.h"
+#include "tracks.h"
+
+// C++ allocations made by this thread while counting is on.
+thread_local bool g_countAllocations = false;
+thread_local int g_allocations = 0;
+
+__attribute__((noinline)) void* operator new(std::size_t n) {
+  if (g_countAllocations) ++g_allocations;
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+class LearnTest : public aptest::DataTest {
+ protected:
+  // A fresh folder laid out as the game's (DATA/TRACKS/COMMON/sun.tga beside
+  // the new track) that becomes the working directory.
+  std::string NewDataDir() {
+    const std::string dir =
+        vrxtest::MakeTempDir(std::string("autopilot_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir + "/DATA/TRACKS/COMMON");
+    std::filesystem::copy_file(aptest::BinDir() + "/DATA/TRACKS/COMMON/sun.tga", dir + "/DATA/TRACKS/COMMON/sun.tga");
+    std::filesystem::current_path(dir);
+    return dir;
+  }
+
+  // Builds the described track with the content tool; the track path to load.
+  std::string BuildTrack(const std::string& dir, const std::string& name, const std::string& text) {
+    const std::string desc = dir + "/" + name + ".track";
+    EXPECT_TRUE(vrxtest::WriteTextFile(desc, text));
+    EXPECT_TRUE(vrxdata::BuildTrack(desc, dir + "/DATA/TRACKS"));
+    return dir + "/DATA/TRACKS/" + name + "/" + name;
+  }
+
+  aptest::CarFiles files;
+};
+
+// Lean scenery: the driver needs only the road.
+const char* const kPlain =
+    "seed 5\ntrees 0\ngrandstands 0\nbuildings 0\nshadow_size 256\nterrain_margin 40\nterrain_relief 2\n";
+
+TEST_F(LearnTest, LapsAnOvalOverAHillWithBankedEndsAndAManualGearbox) {
+  const std::string dir = NewDataDir();
+  std::string text = std::string("name Oval\n") + kPlain + "road_width 9\nkerb_width 0.6\nverge_width 2\n";
+  // An ellipse 320 x 150 m: the far side climbs 12 m, the ends are banked.
+  for (int i = 0; i < 16; ++i) {
+    const float a = i * 2.0f * 3.14159265f / 16.0f;
+    const float bank = std::fabs(std::cos(a)) > 0.7f ? 6.0f : 0.0f;
+    char line[96];
+    std::snprintf(line, sizeof line, "point %.1f %.1f %.1f %.1f\n", 160.0f * std::cos(a), 75.0f * std::sin(a),
+                  6.0f + 6.0f * std::sin(a), bank);
+    text += line;
+  }
+  const std::string track = BuildTrack(dir, "Oval", text);
+  ASSERT_FALSE(HasFailure());
+  ground.reset(new cGround(track.c_str(), &screen->Screen(), nullptr));
+  cAutopilot pilot(ground.get());
+  ASSERT_TRUE(pilot.IsReady());
+  EXPECT_NEAR(pilot.GetLapLength(), 780.0f, 80.0f);  // the ellipse's perimeter is about 770 m
+  // The line climbs with the road.
+  float low = 1e9f, high = -1e9f;
+  for (int i = 0; i < pilot.GetPointCount(); ++i) {
+    low = std::min(low, pilot.GetPoint(i).y);
+    high = std::max(high, pilot.GetPoint(i).y);
+  }
+  EXPECT_NEAR(high - low, 12.0f, 2.0f);
+
+  ASSERT_TRUE(files.Load(aptest::BinDir() + "/DATA/CARS/HatchGT/HatchGT", &screen->Screen(), 0));
+  car = aptest::PlaceCar(&files, ground.get(), ground->GetStartX(), ground->GetStartZ(), ground->GetStartRadY());
+  const aptest::Run r = aptest::DriveLaps(&pilot, car.get(), ground.get(), 1, 120.0f);
+  EXPECT_TRUE(r.finite);
+  EXPECT_EQ(r.laps, 1);
+  std::printf("LAP Oval (manual) HatchGT %.2f s\n", r.lapTime);
+  EXPECT_GE(r.onRoad, r.frames * 98 / 100);
+  EXPECT_LE(r.wallContacts, 1);
+  EXPECT_GE(r.topGear, 4);  // it shifted up on its own
+}
+
+TEST_F(LearnTest, RoadThatDoesNotComeBackIsNoLap) {
+  // A flat square of road: the walk from the start runs off its far edge.
+  const std::string dir = NewDataDir();
+  std::string error;
+  ASSERT_TRUE(vrxtest::WriteFlatTrack(dir + "/flat/flat", vrxtest::FlatTrackLayout(), &error)) << error;
+  ground.reset(new cGround((dir + "/flat/flat").c_str(), &screen->Screen(), nullptr));
+  testing::internal::CaptureStderr();
+  cAutopilot pilot(ground.get());
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(pilot.IsReady());
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find("does not lead back"), std::string::npos) << said;
+  // Driving with it does nothing.
+  files.Load(aptest::BinDir() + "/DATA/CARS/Hatch/Hatch", &screen->Screen(), 1);
+  car = aptest::PlaceCar(&files, ground.get(), 0, 0, 0);
+  car->Throttle = 0.25f;
+  pilot.Drive(car.get(), 1.0f / 60.0f);
+  EXPECT_EQ(car->Throttle, 0.25f);
+  EXPECT_EQ(pilot.GetPointCount(), 0);
+}
+
+TEST_F(LearnTest, TrackWithoutRoadIsNoLap) {
+  const std::string dir = NewDataDir();
+  ground.reset(new cGround((dir + "/missing/missing").c_str(), &screen->Screen(), nullptr));
+  testing::internal::CaptureStderr();
+  cAutopilot pilot(ground.get());
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(pilot.IsReady());
+  EXPECT_NE(said.find("vrx: autopilot: the track has no road surface\n"), std::string::npos) << said;
+  cAutopilot none(nullptr);
+  EXPECT_FALSE(none.IsReady());
+}
+
+TEST_F(LearnTest, DrivingAllocatesNothing) {
+  LoadTrack("DATA\\TRACKS\\Hillcrest\\Hillcrest");
+  cAutopilot pilot(ground.get());
+  ASSERT_TRUE(pilot.IsReady());
+  ASSERT_TRUE(files.Load("DATA\\CARS\\HatchRally\\HatchRally", &screen->Screen(), 0));
+  car = aptest::PlaceCar(&files, ground.get(), ground->GetStartX(), ground->GetStartZ(), ground->GetStartRadY());
+  int allocations = 0;
+  for (int i = 0; i < 1200; ++i) {
+    g_allocations = 0;
+    g_countAllocations = true;
+    pilot.Drive(car.get(), 1.0f / 60.0f);
+    g_countAllocations = false;
+    allocations += g_allocations;
+    car->DoStep(1.0f / 60.0f);
+  }
+  EXPECT_EQ(allocations, 0);
+  EXPECT_GT(car->GetBodyVel().z, 10.0f);
+}
+
+}  // namespace
