@@ -17,10 +17,12 @@
 
 #include "autopilot/cAutopilot.h"
 #include "cCar.h"
+#include "car/cRaceCar.h"
 #include "cGround.h"
 #include "cMoObject.h"
 #include "mathkit/mathkit.h"
 #include "screen_fixture.h"
+#include "sound/cListener.h"
 
 namespace aptest {
 
@@ -47,66 +49,6 @@ inline std::vector<std::string> ListEntries(const char* list) {
   return out;
 }
 
-// A car's data and torque table from its files, as the race car reads them:
-// the 144-byte car data file, the body and wheel objects' boxes, the torque
-// table (speed TAB torque a line).
-struct CarFiles {
-  _CARDATA data;
-  std::vector<float> rpm, nm;
-
-  bool Load(const std::string& base, cScreen* screen, int automatic) {
-    std::memset(&data, 0, sizeof data);
-    cMoObject mesh((base + ".mo").c_str(), screen, nullptr);
-    int body = -1, wheel = -1;
-    for (DWORD i = 0; i < mesh.ObjCount(); ++i) {
-      if (mesh.GetName(i)[0] == 'b') body = static_cast<int>(i);
-      if (mesh.GetName(i)[0] == 'w') wheel = static_cast<int>(i);
-    }
-    std::ifstream in(Slashed(base + ".cdf"), std::ios::binary);
-    char cdf[144];
-    if (body < 0 || wheel < 0 || !in.read(cdf, sizeof cdf)) return false;
-    mesh.CalcObjBBox(body);
-    std::memcpy(data.WheelPos, cdf, 48);
-    std::memcpy(&data.FrontSpring, cdf + 48, 24);
-    std::memcpy(&data.BodyMass, cdf + 72, 56);
-    std::memcpy(&data.FinalDrive, cdf + 132, 8);
-    std::memcpy(&data.FrontDrive, cdf + 140, 4);
-    data.BBoxMin = mesh.GetMinBBox(body);
-    data.BBoxMax = mesh.GetMaxBBox(body);
-    data.FrontRadius = data.RearRadius = (mesh.GetMaxBBox(wheel).y - mesh.GetMinBBox(wheel).y) * 0.5f;
-    data.Automatic = automatic;
-    std::ifstream trq(Slashed(base + ".trq"));
-    std::string line;
-    while (std::getline(trq, line)) {
-      const size_t tab = line.rfind('\t');
-      if (tab == std::string::npos) continue;
-      rpm.push_back(std::strtof(line.substr(0, tab).c_str(), nullptr));
-      nm.push_back(std::strtof(line.substr(tab + 1).c_str(), nullptr));
-    }
-    return rpm.size() >= 2;
-  }
-
-  static float Torque(float engineSpeed, void* context) {
-    const CarFiles* c = static_cast<const CarFiles*>(context);
-    const float r = engineSpeed * CAR_RADS_TO_RPM;
-    for (size_t i = 0; i + 1 < c->rpm.size(); ++i)
-      if (c->rpm[i] <= r && r < c->rpm[i + 1])
-        return c->nm[i] + (r - c->rpm[i]) / (c->rpm[i + 1] - c->rpm[i]) * (c->nm[i + 1] - c->nm[i]);
-    return 0.0f;
-  }
-};
-
-// A car on the ground, standing where the race puts it (0.5 above the road
-// at x, z), its nose turned by `heading` as the race turns it.
-inline std::unique_ptr<cCar> PlaceCar(CarFiles* files, cGround* ground, float x, float z, float heading) {
-  _CARSTATE s;
-  std::memset(&s, 0, sizeof s);
-  s.LinPos = D3DXVECTOR3(x, ground->GetHeight(x, z) + 0.5f, z);
-  RotationY(&s.RotPos, heading);
-  return std::unique_ptr<cCar>(new cCar(&files->data, &s, ground, CarFiles::Torque,
-                                        reinterpret_cast<float (*)(float, void*)>(files)));
-}
-
 inline bool Finite(const D3DXVECTOR3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // What a run of frames did.
@@ -125,14 +67,15 @@ struct Run {
 // simulated time have passed. Laps are booked as the race loop books them:
 // at a touch of the start gate with the half-lap flag set; the clock
 // restarts at every frame in the gate, so a lap is timed from leaving it.
-inline Run DriveLaps(cAutopilot* pilot, cCar* car, cGround* ground, int laps, float seconds) {
+inline Run DriveLaps(cAutopilot* pilot, cRaceCar* race, cGround* ground, int laps, float seconds) {
   const float dt = 1.0f / 60.0f;
+  cCar* car = race->GetCar();
   Run r;
   bool started = false, touching = false;
   float t = 0.0f, lapStart = 0.0f, lastContact = -10.0f;
   while (t < seconds && r.laps < laps) {
     pilot->Drive(car, dt);
-    car->DoStep(dt);
+    race->Step(dt);
     t += dt;
     ++r.frames;
     r.topGear = std::max(r.topGear, static_cast<int>(car->Gear));
@@ -178,15 +121,20 @@ inline Run DriveLaps(cAutopilot* pilot, cCar* car, cGround* ground, int laps, fl
   return r;
 }
 
-// One screen for the test program (the ground keeps its mesh in it) and the
-// build's bin folder as the working directory, where the game runs.
+// One screen and sound listener for the test program (the ground keeps its
+// mesh in the screen) and the build's bin folder as the working directory,
+// where the game runs. Cars are the game's own race cars, driven from outside
+// as in a replay.
 class DataTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     screen = new vrxtest::ScreenFixture();
     open = screen->Open(320, 240);
+    if (open) listener = new cListener(screen->Window());
   }
   static void TearDownTestSuite() {
+    delete listener;
+    listener = nullptr;
     delete screen;
     screen = nullptr;
   }
@@ -206,11 +154,28 @@ class DataTest : public ::testing::Test {
     ground.reset(new cGround(entry.c_str(), &screen->Screen(), nullptr));
   }
 
+  // The race car at (x, z), its nose turned by `heading` as the race turns it.
+  cRaceCar* MakeCar(const std::string& base, float x, float z, float heading, int automatic = 1) {
+    car.reset();
+    _CARSTATE s;
+    std::memset(&s, 0, sizeof s);
+    s.LinPos = D3DXVECTOR3(x, 0.0f, z);
+    RotationY(&s.RotPos, heading);
+    car.reset(new cRaceCar(base.c_str(), s, &screen->Screen(), ground.get(), nullptr, listener, nullptr, automatic, 0));
+    EXPECT_TRUE(car->IsRaceable()) << base;
+    car->controlMode = 3;
+    return car.get();
+  }
+  cRaceCar* MakeCarAtStart(const std::string& base, int automatic = 1) {
+    return MakeCar(base, ground->GetStartX(), ground->GetStartZ(), ground->GetStartRadY(), automatic);
+  }
+
   static inline vrxtest::ScreenFixture* screen = nullptr;
   static inline bool open = false;
+  static inline cListener* listener = nullptr;
   std::filesystem::path previous;
   std::unique_ptr<cGround> ground;
-  std::unique_ptr<cCar> car;
+  std::unique_ptr<cRaceCar> car;
 };
 
 }  // namespace aptest

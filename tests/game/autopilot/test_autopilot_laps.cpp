@@ -24,9 +24,8 @@ TEST_P(LapTest, BooksAWholeLapOnTheRoad) {
   LoadTrack(c.track);
   cAutopilot pilot(ground.get());
   ASSERT_TRUE(pilot.IsReady());
-  aptest::CarFiles files;
-  ASSERT_TRUE(files.Load(c.car, &screen->Screen(), 1));
-  car = aptest::PlaceCar(&files, ground.get(), ground->GetStartX(), ground->GetStartZ(), ground->GetStartRadY());
+  MakeCarAtStart(c.car);
+  ASSERT_TRUE(car->IsRaceable());
   // Generous: an average of 10 m/s, where the cars manage 25 and more.
   const float limit = 60.0f + pilot.GetLapLength() / 10.0f;
   const aptest::Run r = aptest::DriveLaps(&pilot, car.get(), ground.get(), 1, limit);

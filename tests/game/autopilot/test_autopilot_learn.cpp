@@ -25,13 +25,16 @@ namespace {
 
 class LearnTest : public aptest::DataTest {
  protected:
-  // A fresh folder laid out as the game's (DATA/TRACKS/COMMON/sun.tga beside
-  // the new track) that becomes the working directory.
+  // A fresh folder laid out as the game's (the built cars and menu art, the
+  // tracks' shared sun beside the new track) that becomes the working directory.
   std::string NewDataDir() {
     const std::string dir =
         vrxtest::MakeTempDir(std::string("autopilot_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::string data = aptest::BinDir() + "/DATA";
     std::filesystem::create_directories(dir + "/DATA/TRACKS/COMMON");
-    std::filesystem::copy_file(aptest::BinDir() + "/DATA/TRACKS/COMMON/sun.tga", dir + "/DATA/TRACKS/COMMON/sun.tga");
+    std::filesystem::copy_file(data + "/TRACKS/COMMON/sun.tga", dir + "/DATA/TRACKS/COMMON/sun.tga");
+    std::filesystem::create_directory_symlink(data + "/CARS", dir + "/DATA/CARS");
+    std::filesystem::create_directory_symlink(data + "/MENU", dir + "/DATA/MENU");
     std::filesystem::current_path(dir);
     return dir;
   }
@@ -43,8 +46,6 @@ class LearnTest : public aptest::DataTest {
     EXPECT_TRUE(vrxdata::BuildTrack(desc, dir + "/DATA/TRACKS"));
     return dir + "/DATA/TRACKS/" + name + "/" + name;
   }
-
-  aptest::CarFiles files;
 };
 
 // Lean scenery: the driver needs only the road.
@@ -77,8 +78,7 @@ TEST_F(LearnTest, LapsAnOvalOverAHillWithBankedEndsAndAManualGearbox) {
   }
   EXPECT_NEAR(high - low, 12.0f, 2.0f);
 
-  ASSERT_TRUE(files.Load(aptest::BinDir() + "/DATA/CARS/HatchGT/HatchGT", &screen->Screen(), 0));
-  car = aptest::PlaceCar(&files, ground.get(), ground->GetStartX(), ground->GetStartZ(), ground->GetStartRadY());
+  MakeCarAtStart("DATA\\CARS\\HatchGT\\HatchGT", 0);
   const aptest::Run r = aptest::DriveLaps(&pilot, car.get(), ground.get(), 1, 120.0f);
   EXPECT_TRUE(r.finite);
   EXPECT_EQ(r.laps, 1);
@@ -101,11 +101,10 @@ TEST_F(LearnTest, RoadThatDoesNotComeBackIsNoLap) {
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   EXPECT_NE(said.find("does not lead back"), std::string::npos) << said;
   // Driving with it does nothing.
-  files.Load(aptest::BinDir() + "/DATA/CARS/Hatch/Hatch", &screen->Screen(), 1);
-  car = aptest::PlaceCar(&files, ground.get(), 0, 0, 0);
-  car->Throttle = 0.25f;
-  pilot.Drive(car.get(), 1.0f / 60.0f);
-  EXPECT_EQ(car->Throttle, 0.25f);
+  cCar* c = MakeCar("DATA\\CARS\\Hatch\\Hatch", 0, 0, 0)->GetCar();
+  c->Throttle = 0.25f;
+  pilot.Drive(c, 1.0f / 60.0f);
+  EXPECT_EQ(c->Throttle, 0.25f);
   EXPECT_EQ(pilot.GetPointCount(), 0);
 }
 
@@ -125,19 +124,18 @@ TEST_F(LearnTest, DrivingAllocatesNothing) {
   LoadTrack("DATA\\TRACKS\\Hillcrest\\Hillcrest");
   cAutopilot pilot(ground.get());
   ASSERT_TRUE(pilot.IsReady());
-  ASSERT_TRUE(files.Load("DATA\\CARS\\HatchRally\\HatchRally", &screen->Screen(), 0));
-  car = aptest::PlaceCar(&files, ground.get(), ground->GetStartX(), ground->GetStartZ(), ground->GetStartRadY());
+  cCar* c = MakeCarAtStart("DATA\\CARS\\HatchRally\\HatchRally", 0)->GetCar();
   int allocations = 0;
   for (int i = 0; i < 1200; ++i) {
     g_allocations = 0;
     g_countAllocations = true;
-    pilot.Drive(car.get(), 1.0f / 60.0f);
+    pilot.Drive(c, 1.0f / 60.0f);
     g_countAllocations = false;
     allocations += g_allocations;
-    car->DoStep(1.0f / 60.0f);
+    car->Step(1.0f / 60.0f);
   }
   EXPECT_EQ(allocations, 0);
-  EXPECT_GT(car->GetBodyVel().z, 10.0f);
+  EXPECT_GT(c->GetBodyVel().z, 10.0f);
 }
 
 }  // namespace

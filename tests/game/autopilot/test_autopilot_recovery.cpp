@@ -4,6 +4,8 @@
 
 namespace {
 
+const char* const kCar = "DATA\\CARS\\Hatch\\Hatch";
+
 class RecoveryTest : public aptest::DataTest {
  protected:
   void SetUp() override {
@@ -13,7 +15,6 @@ class RecoveryTest : public aptest::DataTest {
     LoadTrack("DATA\\TRACKS\\Docklands\\Docklands");
     pilot.reset(new cAutopilot(ground.get()));
     ASSERT_TRUE(pilot->IsReady());
-    ASSERT_TRUE(files.Load("DATA\\CARS\\Hatch\\Hatch", &screen->Screen(), 1));
   }
 
   // The heading that turns the race's car so that its nose points along (x, z).
@@ -42,9 +43,9 @@ class RecoveryTest : public aptest::DataTest {
     int last = -1, moved = 0;
     const float dt = 1.0f / 60.0f;
     for (float t = 0; t < seconds; t += dt) {
-      pilot->Drive(car.get(), dt);
-      car->DoStep(dt);
-      EXPECT_TRUE(aptest::Finite(car->GetLinPos()));
+      pilot->Drive(car->GetCar(), dt);
+      car->Step(dt);
+      EXPECT_TRUE(aptest::Finite(car->GetCar()->GetLinPos()));
       const int i = pilot->GetCurrentPoint();
       if (last >= 0) {
         int d = i - last;
@@ -58,20 +59,23 @@ class RecoveryTest : public aptest::DataTest {
     o.progress = moved * pilot->GetLapLength() / n;
     D3DXVECTOR3 along, across;
     Frame(last, &along, &across);
-    const D3DXMATRIX rot = car->GetRotPos();
-    o.forwards = rot._31 * along.x + rot._33 * along.z > 0.8f && car->GetBodyVel().z > 5.0f;
+    const D3DXMATRIX rot = car->GetCar()->GetRotPos();
+    o.forwards = rot._31 * along.x + rot._33 * along.z > 0.8f && car->GetCar()->GetBodyVel().z > 5.0f;
     return o;
   }
 
+  // The car's box ahead of and behind its centre, m.
+  float Nose() { return car->GetCar()->GetCarData().BBoxMax.z; }
+  float Tail() { return -car->GetCar()->GetCarData().BBoxMin.z; }
+
   std::unique_ptr<cAutopilot> pilot;
-  aptest::CarFiles files;
 };
 
 TEST_F(RecoveryTest, TurnsRoundWhenPutDownFacingBackwards) {
   D3DXVECTOR3 along, across;
   Frame(0, &along, &across);
   const D3DXVECTOR3 p = pilot->GetMiddle(0);
-  car = aptest::PlaceCar(&files, ground.get(), p.x, p.z, HeadingFor(-along.x, -along.z));
+  MakeCar(kCar, p.x, p.z, HeadingFor(-along.x, -along.z));
   const Outcome o = DriveFor(25.0f);
   EXPECT_GT(o.progress, 150.0f);
   EXPECT_TRUE(o.forwards);
@@ -85,9 +89,10 @@ TEST_F(RecoveryTest, BacksAwayFromAWallItFaces) {
     Frame(at, &along, &across);
     const D3DXVECTOR3 m = pilot->GetMiddle(at);
     const float half = pilot->GetHalfWidth(at);
-    const float reach = files.data.BBoxMax.z + 0.4f;  // the nose, ahead of the car's centre
-    car = aptest::PlaceCar(&files, ground.get(), m.x + side * across.x * (half - reach),
-                           m.z + side * across.z * (half - reach), HeadingFor(side * across.x, side * across.z));
+    MakeCar(kCar, m.x, m.z, 0);
+    const float reach = Nose() + 0.4f;
+    MakeCar(kCar, m.x + side * across.x * (half - reach), m.z + side * across.z * (half - reach),
+            HeadingFor(side * across.x, side * across.z));
     const Outcome o = DriveFor(20.0f);
     EXPECT_GT(o.backing, 0) << "side " << side;
     EXPECT_GT(o.progress, 100.0f) << "side " << side;
@@ -102,9 +107,9 @@ TEST_F(RecoveryTest, GetsOutWhenBackedAgainstAWallAcrossTheRoad) {
   Frame(at, &along, &across);
   const D3DXVECTOR3 m = pilot->GetMiddle(at);
   const float half = pilot->GetHalfWidth(at);
-  const float reach = -files.data.BBoxMin.z + 0.4f;
-  car = aptest::PlaceCar(&files, ground.get(), m.x - across.x * (half - reach), m.z - across.z * (half - reach),
-                         HeadingFor(across.x, across.z));
+  MakeCar(kCar, m.x, m.z, 0);
+  const float reach = Tail() + 0.4f;
+  MakeCar(kCar, m.x - across.x * (half - reach), m.z - across.z * (half - reach), HeadingFor(across.x, across.z));
   const Outcome o = DriveFor(20.0f);
   EXPECT_GT(o.progress, 100.0f);
   EXPECT_TRUE(o.forwards);
