@@ -107,6 +107,25 @@ extern cTexture* gShadowTarget;
 extern IDirect3DSurface9* gShadowDepth;
 extern cButton* gContinueButton;  // pause screen
 extern cButton* gBackButton;
+// The name screen's field and the menu's controls.
+extern cButton* gNameButton;
+extern cButton* gStartButton;
+extern cButton* gReplayButton;
+extern cButton* gOptionsButton;
+extern cButton* gExitButton;
+extern cButton* gMusicButton;
+extern cButton* gPrevTrackButton;
+extern cButton* gNextTrackButton;
+extern cButton* gPrevCarButton;
+extern cButton* gNextCarButton;
+extern cButton* gAutomaticButton;
+extern cButton* gDamageButton;
+extern cButton* gAcceptButton;
+extern cButton* gCancelButton;
+extern cButton* gKeyButtons[7];
+extern cButton* gReflectionsButton;
+extern cButton* gWBufferButton;
+extern int gPendingReflections;  // the options page's copy until accept
 extern cListener* gListener;
 extern cReplay* gReplay;
 extern cCarPreview* gCarPreview;
