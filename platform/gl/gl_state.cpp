@@ -325,6 +325,10 @@ HRESULT Device::GetLightEnable(DWORD Index, BOOL* pEnable) {
 
 void Device::InvalidateGlCache() {
   glKnown_ = false;
+  // The texture a unit holds is only rebound when the unit is next active:
+  // a unit left disabled by the first draws afterwards must not be taken for
+  // still holding what it held before (presenting binds the gamma ramp on unit 1).
+  for (Unit& u : gl_.units) u.bound2D = u.boundCube = ~0u;
   arraysDirty_ = true;
   gl_.ptrKnown = false;
   dirty_ = kDirtyAll;
