@@ -88,6 +88,28 @@ TEST_F(LearnTest, LapsAnOvalOverAHillWithBankedEndsAndAManualGearbox) {
   EXPECT_GE(r.topGear, 4);  // it shifted up on its own
 }
 
+TEST_F(LearnTest, LapsANarrowTwistyTrackWithoutVerges) {
+  // 8 m between the walls, hairpins and a chicane.
+  const std::string dir = NewDataDir();
+  std::string text = std::string("name Twisty\n") + kPlain + "road_width 7\nkerb_width 0.5\nverge_width 0\n";
+  const int points[][2] = {{0, 0},     {120, 0},   {150, 15},  {150, 45}, {120, 60},  {60, 60},  {40, 80},  {60, 100},
+                           {140, 100}, {170, 130}, {140, 160}, {-40, 160}, {-70, 130}, {-70, 30}, {-40, 0}};
+  for (const auto& p : points) text += "point " + std::to_string(p[0]) + " " + std::to_string(p[1]) + "\n";
+  const std::string track = BuildTrack(dir, "Twisty", text);
+  ASSERT_FALSE(HasFailure());
+  ground.reset(new cGround(track.c_str(), &screen->Screen(), nullptr));
+  cAutopilot pilot(ground.get());
+  ASSERT_TRUE(pilot.IsReady());
+  for (int i = 0; i < pilot.GetPointCount(); ++i) EXPECT_NEAR(pilot.GetHalfWidth(i), 4.0f, 0.3f) << i;
+  MakeCarAtStart("DATA\\CARS\\HatchGT\\HatchGT");
+  const aptest::Run r = aptest::DriveLaps(&pilot, car.get(), ground.get(), 1, 120.0f);
+  EXPECT_TRUE(r.finite);
+  EXPECT_EQ(r.laps, 1);
+  EXPECT_GE(r.onRoad, r.frames * 98 / 100);
+  EXPECT_LE(r.wallContacts, 1);
+  std::printf("LAP Twisty HatchGT %.2f s, %.0f m\n", r.lapTime, pilot.GetLapLength());
+}
+
 TEST_F(LearnTest, RoadThatDoesNotComeBackIsNoLap) {
   // A flat square of road: the walk from the start runs off its far edge.
   const std::string dir = NewDataDir();
