@@ -1,7 +1,232 @@
 #include "shell/drive.h"
 
-// The race loop is not part of the game yet: the menu stays where it is.
-void RunDrive(int) {}
+#include <cstdio>
+
+#include "car/cCarPreview.h"
+#include "car/cRaceCar.h"
+#include "cCar.h"
+#include "car/cTrackInfo.h"
+#include "cGround.h"
+#include "mathkit/mathkit.h"
+#include "shell/cReplay.h"
+#include "shell/main_loop.h"
+#include "shell/program.h"
+#include "shell/race_frame.h"
+#include "shell/startup.h"
+
 cGround* gGround = nullptr;
 cRaceCar* gRaceCar = nullptr;
 DWORD gLastLapTime = 0;
+
+namespace {
+
+const DWORD kWreckedRaceEnd = 7000;  // ms the race goes on after the car is wrecked
+
+void RebuildPreviews() {
+  gCarPreview = new cCarPreview(gCarList[gPlayer.CarIndex], &gScreen);
+  gTrackInfo = new cTrackInfo(gTrackList[gPlayer.TrackIndex], &gScreen);
+}
+
+void ResetDeviceForRace() {
+  gRaceCar->ReleaseReflectionTargets();
+  ReleaseShadowTarget();
+  gScreen.Restore();
+  CreateShadowTarget(128);
+  RestoreViewState();
+  gRaceCar->RestoreReflectionTargets();
+}
+
+// What the device allows this pass: true when a frame may be drawn.
+bool DeviceReady() {
+  const HRESULT state = gScreen.GetDevicePointer()->TestCooperativeLevel();
+  if (state == D3DERR_DEVICENOTRESET) {
+    ResetDeviceForRace();
+    return false;
+  }
+  if (state == D3DERR_DEVICELOST) {
+    gScreen.GetSpritePointer()->OnLostDevice();
+    return false;
+  }
+  return SUCCEEDED(state) && gAppActive;
+}
+
+void PlayBack(cRaceCar* car) {
+  const ReplaySnapshot controls = gReplay->GetSnapshot();
+  car->CopyControlsIn(&controls);
+  // The recorded body state corrects the car's own physics now and then.
+  if (gReplay->TimeSinceLastFetch() >= 10) {
+    ReplayState s = gReplay->GetState();
+    cCar* body = car->GetCar();
+    body->SetLinPos(&s.Position);
+    body->SetLinVel(&s.Velocity);
+    body->SetRotQuat(&s.Rotation);
+    body->SetRotVel(&s.Spin);
+  }
+}
+
+void BookLap(cRaceCar* car) {
+  cCar* body = car->GetCar();
+  if (!body->IsTimerCollision()) return;
+  if (body->HalfLap) {
+    body->HalfLap = 0;
+    gLastLapTime = gTimer.GetTickTime();
+    if (!gReplayMode) gGround->SetBestTime(gLastLapTime);
+  }
+  // In the gate the clock restarts every frame: a lap counts from leaving it.
+  gTimer.Reset();
+  gTimer.Start();
+}
+
+// Closing the window while paused ends the drive; nothing else is taken.
+bool WindowClosing() {
+  MSG msg;
+  if (PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE)) DispatchMessageA(&msg);
+  if (PeekMessageA(&msg, nullptr, WM_DESTROY, WM_DESTROY, PM_REMOVE)) DispatchMessageA(&msg);
+  return gWindowClosed != 0;
+}
+
+void PauseScreen(D3DXMATRIX adjust) {
+  gReplay->PauseBegins();
+  bool done = false;
+  while (!done && !WindowClosing()) {
+    DrawRaceFrame(adjust);
+    gContinueButton->Draw();
+    gBackButton->Draw();
+    gCursor->Draw(0.25f);
+    if (gContinueButton->IsLClicked()) {
+      gRaceCar->StartEngineSound();
+      gReplay->PauseEnds();
+      if (gMusicOn) gRaceMusic.Resume();
+      gTimer.Resume();
+      RunRace();
+      done = true;
+    }
+    if (gBackButton->IsLClicked()) done = true;
+    gScreen.Flip();
+    gScreen.ClearScreen();
+  }
+}
+
+}  // namespace
+
+void RunRace() {
+  cRaceCar* car = gRaceCar;
+  D3DXMATRIX adjust;
+  GetAdjustMtx(&adjust, 128, 24);
+  float lastMark = GetTickCount() * 0.001f;
+  float frames = 0, window = 0;
+  int finished = 0;
+  DWORD finishTick = 0;
+  char fpsText[32] = "";
+  car->StartEngineSound();
+  gMsg = MSG{};
+
+  while (gMsg.message != WM_QUIT && !gWindowClosed) {
+    if (PeekMessageA(&gMsg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&gMsg);
+      DispatchMessageA(&gMsg);
+      continue;
+    }
+    if (gMusicOn && gRaceMusic.GetRelativePos() == 1.0f) gRaceMusic.Play();
+    if (!DeviceReady()) continue;
+
+    const float now = GetTickCount() * 0.001f;
+    if (frames == 10.0f) {
+      window = now - lastMark;
+      lastMark = now;
+      frames = 0;
+      // Until the first window closes there is no rate to show.
+      if (window > 0) snprintf(fpsText, sizeof fpsText, "%i fps", (int)(10.0f / window));
+    }
+    const float dt = window * 0.1f;
+
+    if (gReplayMode) {
+      if (gReplay->AtEnd()) {
+        car->StopSounds();
+        gRaceMusic.Stop();
+        return;
+      }
+      PlayBack(car);
+    } else {
+      gReplay->Record();
+      if (car->GetDamage() == 100.0f) {
+        if (!finished) {
+          finished = 1;
+          finishTick = GetTickCount();
+        }
+        if (GetTickCount() - finishTick >= kWreckedRaceEnd) break;
+      }
+    }
+    car->Step(dt);
+    BookLap(car);
+
+    DrawRaceFrame(adjust);
+    if (fpsText[0]) gFont->PutTextRelative(0.005f, 0.05f, 0.8f, 0.8f, fpsText);
+    gScreen.Flip();
+    gScreen.ClearScreen();
+    frames += 1;
+  }
+
+  gTimer.Pause();
+  car->StopSounds();
+  gRaceMusic.Pause();
+  if (gReplayMode || finished || gWindowClosed) return;
+  PauseScreen(adjust);
+}
+
+void RunDrive(int replay) {
+  gMenuMusic.Stop();
+  delete gCarPreview;
+  delete gTrackInfo;
+  gCarPreview = nullptr;
+  gTrackInfo = nullptr;
+
+  gReplayMode = replay;
+  gCameraMode = replay ? 1 : 0;
+  const int trackIndex = replay ? gReplay->trackIndex : gPlayer.TrackIndex;
+  const int carIndex = replay ? gReplay->carIndex : gPlayer.CarIndex;
+  const int automatic = replay ? gReplay->automatic : gPlayer.Automatic;
+  const int damage = replay ? gReplay->damage : gPlayer.Damage;
+
+  gGround = new cGround(gTrackList[trackIndex], &gScreen, LoadingProgress);
+  gGround->LoadShadowMaps();
+  gGround->SkidTexture = gSkidTexture;
+
+  _CARSTATE start = {};
+  start.LinPos = D3DXVECTOR3(gGround->GetStartX(), gGround->GetStartY() + 1, gGround->GetStartZ());
+  RotationY(&start.RotPos, gGround->GetStartRadY());
+  gRaceCar = new cRaceCar(gCarList[carIndex], start, &gScreen, gGround, &gInput, gListener, gPlayer.KeyMap,
+                          automatic, gPlayer.Reflections);
+
+  if (gRaceCar->IsRaceable()) {
+    gReplay->AttachCar(gRaceCar);
+    if (replay) {
+      gReplay->RestartForPlayback();
+    } else {
+      gReplay->ResetForRecording();
+      gReplay->carIndex = carIndex;
+      gReplay->trackIndex = trackIndex;
+      gReplay->damage = damage;
+      gReplay->automatic = automatic;
+    }
+    gRaceCar->controlMode = replay ? 3 : 0;
+    gRaceCar->deformation = damage;
+    gScreen.ClearScreen();
+    if (gMusicOn) gRaceMusic.Play();
+    gLastLapTime = 0;
+    RunRace();
+  } else {
+    fprintf(stderr, "vrx: the car %s cannot be raced; back to the menu\n", gCarList[carIndex]);
+  }
+
+  gTimer.Stop();
+  gTimer.Reset();
+  gReplay->AttachCar(nullptr);
+  delete gRaceCar;
+  gRaceCar = nullptr;
+  delete gGround;
+  gGround = nullptr;
+
+  RebuildPreviews();
+  if (gMusicOn) gMenuMusic.Play();
+}
