@@ -1,14 +1,9 @@
 #include "shell/player_files.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "SafeWrite.h"
 #include "platform/files.h"
 
 int ReadScreenConfig(const char* path, _SCREENCFG* cfg) {
@@ -51,46 +46,8 @@ void ClampPlayerConfig(_PLAYERCFG* p, int carCount, int trackCount) {
   p->WBuffer = p->WBuffer ? 1 : 0;
 }
 
-#if __has_include("SafeWrite.h")
-#include "SafeWrite.h"
-#define VRX_HAVE_SAFE_WRITE 1
-#endif
-
 int WritePlayerConfig(const char* path, const _PLAYERCFG* p) {
-  const std::string target = vrx::ResolvePath(path);
-#ifdef VRX_HAVE_SAFE_WRITE
-  if (vrx::WriteFileSafely(target.c_str(), p, sizeof *p)) return 1;
-  fprintf(stderr, "vrx: cannot write %s: %s\n", target.c_str(), strerror(errno));
-  return 0;
-#else
-  // A temporary beside the file, synced and renamed over it: the old
-  // settings stay whole until the new ones are on the disk.
-  const std::string temp = target + ".tmp";
-  struct stat st;
-  const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (fd < 0) {
-    fprintf(stderr, "vrx: cannot write %s: %s\n", temp.c_str(), strerror(errno));
-    return 0;
-  }
-  const char* bytes = reinterpret_cast<const char*>(p);
-  size_t done = 0;
-  while (done < sizeof *p) {
-    ssize_t n = write(fd, bytes + done, sizeof *p - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += size_t(n);
-  }
-  const bool ok = done == sizeof *p && fsync(fd) == 0;
-  const int err = errno;
-  close(fd);
-  if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
-    fprintf(stderr, "vrx: cannot write %s: %s\n", target.c_str(), strerror(ok ? errno : err));
-    unlink(temp.c_str());
-    return 0;
-  }
-  return 1;
-#endif
+  return vrx::WriteFileSafely(vrx::ResolvePath(path).c_str(), p, sizeof *p) ? 1 : 0;
 }
 
 void StripLineEnd(char* line) {
