@@ -17,6 +17,14 @@ int cameraLatch = 0;
 
 }  // namespace
 
+// The listener faces the car, so what is left of the view sounds left.
+void PlaceListener(cListener* listener, D3DXVECTOR3 camera, D3DXVECTOR3 target) {
+  if (!listener) return;
+  const D3DXVECTOR3 front = target - camera, up(0, 1, 0);
+  listener->SetListenerPos(&camera);
+  listener->SetListenerOrient(&front, &up);
+}
+
 void DrawRaceFrame(D3DXMATRIX adjust) {
   cRaceCar* car = gRaceCar;
   cGround* ground = gGround;
@@ -34,12 +42,7 @@ void DrawRaceFrame(D3DXMATRIX adjust) {
   gScreen.SetCamera(camera, target, up);
   const D3DXMATRIX inverseCamera = gScreen.GetInverseCameraMtx();
 
-  // The listener faces the car, so what is left of the view sounds left.
-  if (gListener) {
-    const D3DXVECTOR3 front = target - camera;
-    gListener->SetListenerPos(&camera);
-    gListener->SetListenerOrient(&front, &up);
-  }
+  PlaceListener(gListener, camera, target);
 
   gScreen.SetLinearFog(kFog, 0, 400);
   ground->Draw(GROUND_DRAW_SKY);
