@@ -81,6 +81,7 @@ cRaceCar::cRaceCar(const char* basePath, _CARSTATE start, cScreen* screen, cGrou
       vertices(nullptr),
       objectFirstVertex(nullptr),
       objectCount(0),
+      objectBoxes(nullptr),
       cameraBearing(0, 0, 0) {
   std::memset(&carData, 0, sizeof carData);
   std::memset(&suspState, 0, sizeof suspState);
@@ -224,6 +225,7 @@ cRaceCar::~cRaceCar() {
   if (reflectionCube) reflectionCube->Release();
   delete[] vertices;
   delete[] objectFirstVertex;
+  delete[] objectBoxes;
 }
 
 void cRaceCar::Fail(const char* file, const char* what) {
@@ -285,12 +287,16 @@ void cRaceCar::SortMeshObjects() {
     if (objectFirstVertex[i + 1] > objectFirstVertex[i])
       mesh->GetObjFaces(i, reinterpret_cast<_MOFACE*>(vertices + objectFirstVertex[i]));
 
+  objectBoxes = new D3DXVECTOR3[2 * (size_t)objectCount + 2];
+  for (uint32_t i = 0; i < objectCount; ++i) MeshBox(i, &objectBoxes[2 * i], &objectBoxes[2 * i + 1]);
+  MeshBox(objectCount, &objectBoxes[2 * objectCount], &objectBoxes[2 * objectCount + 1]);
+
   // Lights sit at the centre of their object's box, worked out from the
   // vertices as the dents will, so that only a dent can move one.
   for (uint32_t k = 0; k < brakeLightCount + reverseLightCount; ++k) {
     _CARLIGHT& l = k < brakeLightCount ? brakeLights[k] : reverseLights[k - brakeLightCount];
-    D3DXVECTOR3 mn, mx;
-    MeshBox(l.object, &mn, &mx);
+    const D3DXVECTOR3& mn = objectBoxes[2 * l.object];
+    const D3DXVECTOR3& mx = objectBoxes[2 * l.object + 1];
     l.centre = mn * 0.5f + mx * 0.5f;
     l.width = mx.x - mn.x;
   }

@@ -199,6 +199,7 @@ class cRaceCar {
   _MOVERTEX* vertices;
   uint32_t* objectFirstVertex;
   uint32_t objectCount;
+  D3DXVECTOR3* objectBoxes;  // min and max of each object's vertices
   // The chase camera's last good bearing from the car (unit, horizontal
   // part used); zero until the first one.
   D3DXVECTOR3 cameraBearing;

@@ -1,4 +1,5 @@
 // cRaceCar: the per-frame update (controls, dents, physics, sounds, skids).
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -138,7 +139,15 @@ void cRaceCar::Deform() {
     const float normalLength = std::sqrt(plane.a * plane.a + plane.b * plane.b + plane.c * plane.c);
     for (uint32_t o = 0; o < objectCount; ++o) {
       if (o == wheelObject) continue;
+      // An object whose box lies farther than the reach has no vertex to push.
+      const D3DXVECTOR3& mn = objectBoxes[2 * o];
+      const D3DXVECTOR3& mx = objectBoxes[2 * o + 1];
+      const float dx = std::max(std::max(mn.x - c.Position.x, c.Position.x - mx.x), 0.0f);
+      const float dy = std::max(std::max(mn.y - c.Position.y, c.Position.y - mx.y), 0.0f);
+      const float dz = std::max(std::max(mn.z - c.Position.z, c.Position.z - mx.z), 0.0f);
+      if (!(dx * dx + dy * dy + dz * dz < kDentReach * kDentReach)) continue;
       const uint32_t first = objectFirstVertex[o];
+      bool objectMoved = false;
       for (uint32_t v = first; v < objectFirstVertex[o + 1]; ++v) {
         _MOVERTEX& x = vertices[v];
         const float s = plane.a * x.x + plane.b * x.y + plane.c * x.z + plane.d;
@@ -147,13 +156,21 @@ void cRaceCar::Deform() {
         const D3DXVECTOR3 away = p - c.Position;
         if (!(D3DXVec3Length(&away) < kDentReach)) continue;
         const float depth = std::fabs(s) / normalLength;
+        const _MOVERTEX was = x;
         x.x += c.Normal.x * depth;
         x.y += c.Normal.y * depth;
         x.z += c.Normal.z * depth;
         x.diffuse = kDentColour;
-        mesh->SetObjVertex(o, v - first, &x);
+        // A vertex already on the plane comes out as it was: nothing to write.
+        if (x.x != was.x || x.y != was.y || x.z != was.z || was.diffuse != kDentColour) {
+          mesh->SetObjVertex(o, v - first, &x);
+          objectMoved = true;
+        }
         damage += depth * 1.15f;
         if (damage > 100.0f) damage = 100.0f;
+      }
+      if (objectMoved) {
+        MeshBox(o, &objectBoxes[2 * o], &objectBoxes[2 * o + 1]);
         moved = true;
       }
     }
@@ -170,9 +187,7 @@ void cRaceCar::Deform() {
     if (name[1] == 's' && brake < brakeLightCount) light = &brakeLights[brake++];
     else if (name[1] == 'r' && reverse < reverseLightCount) light = &reverseLights[reverse++];
     if (!light) continue;
-    D3DXVECTOR3 mn, mx;
-    MeshBox(o, &mn, &mx);
-    const D3DXVECTOR3 centre = mn * 0.5f + mx * 0.5f;
+    const D3DXVECTOR3 centre = objectBoxes[2 * o] * 0.5f + objectBoxes[2 * o + 1] * 0.5f;
     if (centre.x != light->centre.x || centre.y != light->centre.y || centre.z != light->centre.z) {
       // A moved lamp is a broken lamp.
       light->width = 0.0f;
@@ -180,8 +195,14 @@ void cRaceCar::Deform() {
     }
   }
 
+  // The engine rebuilds its collision box on every SetCarData: only when the
+  // body's box really changed.
   _CARDATA data = car->GetCarData();
-  MeshBox(bodyObject, &data.BBoxMin, &data.BBoxMax);
+  const D3DXVECTOR3& mn = objectBoxes[2 * bodyObject];
+  const D3DXVECTOR3& mx = objectBoxes[2 * bodyObject + 1];
+  if (mn == data.BBoxMin && mx == data.BBoxMax) return;
+  data.BBoxMin = mn;
+  data.BBoxMax = mx;
   car->SetCarData(&data);
 }
 
