@@ -1,9 +1,13 @@
 // Race frames on the generated tracks, drawn as the race draws them: the sky
-// with fog, the car's shadow into its 128 x 128 render target, the road with
-// that shadow projected on stage 1 and the road shadow map on stage 2, the
-// terrain, scenery and skid marks, the car (reflection map, road shadow,
-// plate, wheels), the closing ground pass, then the flip and the clear that
-// opens the next frame. 800 x 600, full screen, 32 bits, view distance 400.
+// with fog, the car's shadow into its 128 x 128 render target (the game's
+// cRaceCar::DrawShadowCaster), the road with that shadow projected on stage 1
+// and the road shadow map on stage 2, the terrain, scenery and skid marks,
+// the car as the game draws it (cRaceCar::Draw with reflections on: the
+// cube map every second frame, road shadow, plate, wheels, brake lights,
+// smoke), the closing ground pass, then the flip and the clear that opens
+// the next frame. 800 x 600, full screen, 32 bits, view distance 400.
+// The car pass is also split by whether it renders the cube map ("cube" is
+// the extra time of those frames, spread over all frames).
 //
 // Each track is looked at from the chase camera behind a car standing at four
 // places round the lap (the start and a quarter, half and three quarters of
@@ -34,6 +38,8 @@
 #include "cMoObject.h"
 #include "cScreen.h"
 #include "cTexture.h"
+#include "car/cRaceCar.h"
+#include "sound/cListener.h"
 #include "mathkit/mathkit.h"
 #include "screen_fixture.h"
 
@@ -61,6 +67,7 @@ std::string Slashed(std::string s) {
 // The passes of a frame, in drawing order.
 enum Pass { kSky, kShadow, kRoad, kLand, kCarPass, kLast, kPresent, kClear, kPasses };
 const char* const kPassNames[kPasses] = {"sky", "shadow", "road", "land", "car", "last", "present", "clear"};
+uint8_t g_keyMap[7] = {0xC8, 0xD0, 0xCB, 0xCD, 0x1E, 0x2C, 0x39};
 
 double WallMs() {
   timespec t;
@@ -79,140 +86,16 @@ double ProcessCpuMs() {
 struct PassTimes {
   double wall[kPasses] = {0};
   double cpu[kPasses] = {0};
+  // The car pass of frames that render the reflection cube map, and of the others.
+  double carWithCube = 0, carWithoutCube = 0;
+  int framesWithCube = 0, framesWithoutCube = 0;
 };
 
-// The race car's mesh and how the race draws it, with the reflection map
-// (the reflections switch off, the race's default drawing).
-class Car {
- public:
-  bool Load(const std::string& base, cScreen* screen) {
-    mesh.reset(new cMoObject((base + ".mo").c_str(), screen, nullptr));
-    mesh->Lighting = TRUE;
-    for (DWORD i = 0; i < mesh->ObjCount(); ++i) {
-      const char* n = mesh->GetName(i);
-      if (n[0] == 'b') body = (int)i;
-      else if (n[0] == 'w') wheel = (int)i;
-      else if (n[0] == 'm') plates.push_back(i);
-      else if (n[0] != 'l') parts.push_back(i);
-    }
-    std::ifstream in(Slashed(base + ".cdf"), std::ios::binary);
-    char cdf[144];
-    if (body < 0 || wheel < 0 || !in.read(cdf, sizeof cdf)) return false;
-    mesh->CalcObjBBox(body);
-    std::memset(&data, 0, sizeof data);
-    std::memcpy(data.WheelPos, cdf, 48);
-    std::memcpy(&data.FrontSpring, cdf + 48, 24);
-    std::memcpy(&data.BodyMass, cdf + 72, 48);
-    std::memcpy(&data.FinalDrive, cdf + 132, 12);
-    data.BBoxMin = mesh->GetMinBBox(body);
-    data.BBoxMax = mesh->GetMaxBBox(body);
-    data.FrontRadius = data.RearRadius = (mesh->GetMaxBBox(wheel).y - mesh->GetMinBBox(wheel).y) * 0.5f;
-    data.Automatic = 1;
-    return true;
-  }
-
-  // Where the car stands at one place on the lap.
-  struct Pose {
-    D3DXVECTOR3 position, eye, target;
-    D3DXMATRIX world;
-    _WHEELSMATRICES wheels;
-  };
-
-  // Lets the car settle on the physics world at (x, z), nose along heading,
-  // and puts the chase camera behind it.
-  Pose Settle(cGround* ground, float x, float z, float heading) {
-    _CARSTATE s;
-    std::memset(&s, 0, sizeof s);
-    s.LinPos = D3DXVECTOR3(x, ground->GetHeight(x, z) + 0.5f, z);
-    RotationY(&s.RotPos, heading);
-    cCar car(&data, &s, ground, [](float, void*) { return 0.0f; }, nullptr);
-    for (int i = 0; i < 200; ++i) car.DoStep(0.01f);
-    Pose p;
-    p.position = car.GetLinPos();
-    const D3DXMATRIX r = car.GetRotPos();
-    D3DXMATRIX t;
-    TranslationV(&t, p.position.x, p.position.y, p.position.z);
-    p.world = r * t;
-    p.wheels = car.GetWheelsMatrices();
-    D3DXVECTOR3 nose(r._31, 0, r._33);
-    nose /= std::sqrt(nose.x * nose.x + nose.z * nose.z);
-    p.target = p.position + D3DXVECTOR3(0, 1, 0);
-    p.eye = p.position - nose * 5.69f + D3DXVECTOR3(0, 2, 0);
-    return p;
-  }
-
-  // The silhouette into the current target: a camera 3 behind and 3 above
-  // looking at the car, an orthographic view 6 wide, one texture for all.
-  void DrawShadowCaster(cScreen* screen, const Pose& p, cTexture* shape) {
-    IDirect3DDevice9* dev = screen->GetDevicePointer();
-    const BYTE b = 255;  // no road shadow under the car
-    screen->ClearScreen(0);
-    const D3DXVECTOR3 light(0, -3, 3), view = p.target - p.eye;
-    screen->SetCamera(p.position - light, p.position, view);
-    screen->SetTransformMatrix(1.0f, 6.0f, 0.01f, 50.0f, TRUE);
-    screen->SetLight(FALSE);
-    dev->SetRenderState(D3DRS_BLENDFACTOR, (DWORD)b << 24 | 0xFFFFFF);
-    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_BLENDFACTOR);
-    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
-    D3DXMATRIX world = p.world;
-    screen->SetWorldMatrix(&world);
-    for (DWORD i : parts) mesh->DrawOneTexture(i, shape);
-    for (DWORD i : plates) mesh->DrawOneTexture(i, shape);
-    mesh->DrawOneTexture(body, shape);
-    for (int w = 0; w < 4; ++w) {
-      D3DXMATRIX m = p.wheels.Matrix[w];
-      screen->SetWorldMatrix(&m);
-      mesh->DrawOneTexture(wheel, shape);
-    }
-    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    dev->SetRenderState(D3DRS_BLENDFACTOR, 0xFFFFFFFF);
-    screen->SetLight(TRUE);
-  }
-
-  void Draw(cScreen* screen, cGround* ground, const Pose& p, cTexture* env, cTexture* plate) {
-    IDirect3DDevice9* dev = screen->GetDevicePointer();
-    D3DXMATRIX world = p.world;
-    screen->SetWorldMatrix(&world);
-    dev->SetRenderState(D3DRS_NORMALIZENORMALS, 1);
-    dev->SetTextureStageState(1, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    dev->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
-    env->Set(1);
-    dev->SetRenderState(D3DRS_NORMALIZENORMALS, 0);
-    cTexture* roadShadow = ground->GetRoadSM();
-    if (roadShadow && screen->GetDevCaps().MaxSimultaneousTextures > 2) {
-      dev->SetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-      D3DXMATRIX m = ground->GetShadowTexMtx();
-      dev->SetTransform(D3DTS_TEXTURE2, &m);
-      dev->SetTextureStageState(2, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEPOSITION);
-      roadShadow->Set(2);
-    }
-    D3DXVECTOR3 light(0, -1, 1);
-    screen->AddDirectionalLight(&light, 1.0f);
-    dev->SetRenderState(D3DRS_SPECULARENABLE, 1);
-    mesh->Draw(body);
-    screen->OffStage(1);
-    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHA);
-    for (DWORD i : parts) mesh->Draw(i);
-    for (DWORD i : plates) mesh->DrawOneTexture(i, plate);
-    dev->SetRenderState(D3DRS_SPECULARENABLE, 0);
-    for (int w = 0; w < 4; ++w) {
-      D3DXMATRIX m = p.wheels.Matrix[w];
-      screen->SetWorldMatrix(&m);
-      mesh->Draw(wheel);
-    }
-    screen->AddDirectionalLight(&light, 1.0f);
-    screen->SetLighting(TRUE);
-    screen->OffStage(2);
-    dev->SetTextureStageState(2, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    D3DXMATRIX identity;
-    screen->SetWorldMatrix(MatrixIdentity(&identity));
-  }
-
-  std::unique_ptr<cMoObject> mesh;
-  int body = -1, wheel = -1;
-  std::vector<DWORD> parts, plates;
-  _CARDATA data;
+// A race car standing at one place on the lap, settled on the physics
+// world, brakes on (so its brake lights show), with the chase camera behind.
+struct Pose {
+  std::unique_ptr<cRaceCar> car;
+  D3DXVECTOR3 position, eye, target;
 };
 
 // One track with the car at its four places, on one full-screen device.
@@ -246,7 +129,7 @@ class Race {
     env_.reset(new cTexture("DATA\\TRACKS\\COMMON\\Refmap.tga", screen_));
     plate_.reset(new cTexture("DATA\\CARS\\COMMON\\Tablica.bmp", screen_, 0));
     ground_->SkidTexture = skid_.get();
-    if (!car_.Load(kCar, screen_)) return "the car " + Slashed(kCar) + " is incomplete";
+    listener_.reset(new cListener(fixture_.Window()));
 
     // The start, then the rows where a quarter, a half and three quarters of
     // the road objects (named in lap order) meet their successors.
@@ -256,12 +139,13 @@ class Race {
       if (mesh->GetName(i)[0] == 'g') road[mesh->GetName(i)] = i;
     std::vector<DWORD> order;
     for (auto& entry : road) order.push_back(entry.second);
-    poses_.push_back(car_.Settle(ground_.get(), ground_->GetStartX(), ground_->GetStartZ(), ground_->GetStartRadY()));
+    if (!Settle(ground_->GetStartX(), ground_->GetStartZ(), ground_->GetStartRadY()))
+      return "the car " + Slashed(kCar) + " is incomplete";
     for (int k = 1; k < kViews && order.size() >= 8; ++k) {
       const size_t i = order.size() * k / kViews;
       D3DXVECTOR3 a, b;
       if (!SharedRow(mesh, order[i - 1], order[i], &a) || !SharedRow(mesh, order[i], order[i + 1], &b)) continue;
-      poses_.push_back(car_.Settle(ground_.get(), a.x, a.z, std::atan2(-(b.x - a.x), b.z - a.z)));
+      Settle(a.x, a.z, std::atan2(-(b.x - a.x), b.z - a.z));
     }
     finish_ = (FinishFn)SDL_GL_GetProcAddress("glFinish");
     if (!finish_) return "no glFinish";
@@ -271,8 +155,9 @@ class Race {
   }
 
   void Close() {
+    poses_.clear();
     ground_.reset();
-    car_.mesh.reset();
+    listener_.reset();
     shadowTarget_.reset();
     if (shadowDepth_) shadowDepth_->Release();
     shadowDepth_ = nullptr;
@@ -289,7 +174,8 @@ class Race {
   // after every pass and each pass's milliseconds are added to it. Without
   // `flip` the frame stays in the back buffer.
   void Frame(size_t view, PassTimes* times, bool flip = true) {
-    const Car::Pose& p = poses_[view];
+    Pose& p = poses_[view];
+    cRaceCar* car = p.car.get();
     if (view != lastView_) {
       // The car keeps the road list in nearness order as it drives.
       D3DXVECTOR3 at = p.position;
@@ -309,6 +195,7 @@ class Race {
     };
     const D3DXVECTOR3 up(0, 1, 0);
     screen_->SetCamera(p.eye, p.target, up);
+    car->viewDir = p.position + up - p.eye;
     const D3DXMATRIX inverseCamera = screen_->GetInverseCameraMtx();
 
     screen_->SetLinearFog(kFog, 0, 400);
@@ -320,7 +207,8 @@ class Race {
     dev->SetDepthStencilSurface(shadowDepth_);
     shadowTarget_->SetAsTarget();
     screen_->ClearScreen();
-    car_.DrawShadowCaster(screen_, p, shape_.get());
+    D3DXVECTOR3 lightOffset(0, -3, 3);
+    car->DrawShadowCaster(&lightOffset, shape_.get());
     const D3DXMATRIX shadowView = screen_->GetCameraMtx(), shadowProjection = screen_->GetTransformMtx();
     screen_->RestoreTarget();
     screen_->RestoreDepthStencil();
@@ -343,9 +231,15 @@ class Race {
     ground_->Draw(GROUND_DRAW_TERRAIN | GROUND_DRAW_SKIDS);
     mark(kLand);
     screen_->SetLight(TRUE);
-    car_.Draw(screen_, ground_.get(), p, env_.get(), plate_.get());
+    const bool cube = car->RefreshesReflectionNextDraw();
+    const double carStart = wall;
+    car->Draw(env_.get(), plate_.get());
     screen_->SetLight(FALSE);
     mark(kCarPass);
+    if (times) {
+      (cube ? times->carWithCube : times->carWithoutCube) += wall - carStart;
+      ++(cube ? times->framesWithCube : times->framesWithoutCube);
+    }
     ground_->Draw(32);
     mark(kLast);
     if (!flip) return;
@@ -366,6 +260,29 @@ class Race {
   }
 
  private:
+  // A race car at (x, z), nose along heading, settled with its brakes on,
+  // and the chase camera 5.69 m behind and 2 m above it.
+  bool Settle(float x, float z, float heading) {
+    _CARSTATE s;
+    std::memset(&s, 0, sizeof s);
+    s.LinPos = D3DXVECTOR3(x, 0, z);
+    RotationY(&s.RotPos, heading);
+    Pose p;
+    p.car.reset(new cRaceCar(kCar, s, screen_, ground_.get(), nullptr, listener_.get(), g_keyMap, 1, 1));
+    if (!p.car->IsRaceable()) return false;
+    p.car->controlMode = 3;
+    p.car->GetCar()->Brake = 1.0f;
+    for (int i = 0; i < 200; ++i) p.car->Step(0.01f);
+    p.position = p.car->GetPosition();
+    const D3DXMATRIX w = p.car->GetWorldMatrix();
+    D3DXVECTOR3 nose(w._31, 0, w._33);
+    nose /= std::sqrt(nose.x * nose.x + nose.z * nose.z);
+    p.target = p.position + D3DXVECTOR3(0, 1, 0);
+    p.eye = p.position - nose * 5.69f + D3DXVECTOR3(0, 2, 0);
+    poses_.push_back(std::move(p));
+    return true;
+  }
+
   // The centre of the row of road points that objects a and b share.
   static bool SharedRow(cMoObject* mesh, DWORD a, DWORD b, D3DXVECTOR3* centre) {
     auto points = [&](DWORD o) {
@@ -397,11 +314,11 @@ class Race {
   vrxtest::ScreenFixture fixture_;
   cScreen* screen_ = nullptr;
   std::unique_ptr<cGround> ground_;
-  Car car_;
+  std::unique_ptr<cListener> listener_;
   std::unique_ptr<cTexture> shadowTarget_, shape_, skid_, env_, plate_;
   IDirect3DSurface9* shadowDepth_ = nullptr;
   D3DXMATRIX adjust_;
-  std::vector<Car::Pose> poses_;
+  std::vector<Pose> poses_;
   size_t lastView_ = ~(size_t)0;
   FinishFn finish_ = nullptr;
 };
@@ -432,9 +349,20 @@ void BM_RaceFrame(benchmark::State& state) {
   }
   size_t frame = 0;
   const double cpu = ProcessCpuMs();
-  for (auto _ : state) race->Frame(frame++ % race->Views(), nullptr);
+  std::vector<double> frames;
+  frames.reserve(4096);
+  for (auto _ : state) {
+    const double t0 = WallMs();
+    race->Frame(frame++ % race->Views(), nullptr);
+    frames.push_back(WallMs() - t0);
+  }
   state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
   state.counters["cpu_ms"] = (ProcessCpuMs() - cpu) / (double)state.iterations();
+  std::sort(frames.begin(), frames.end());
+  if (!frames.empty()) {
+    state.counters["median_ms"] = frames[frames.size() / 2];
+    state.counters["p99_ms"] = frames[std::min(frames.size() - 1, frames.size() * 99 / 100)];
+  }
   state.SetLabel(kTracks[state.range(0)]);
 }
 
@@ -451,6 +379,11 @@ void BM_RaceFramePasses(benchmark::State& state) {
   for (int p = 0; p < kPasses; ++p) {
     state.counters[kPassNames[p]] = times.wall[p] / n;
     state.counters[std::string(kPassNames[p]) + "_cpu"] = times.cpu[p] / n;
+  }
+  // The cube map's share: what frames that render it spend beyond the others, per frame.
+  if (times.framesWithCube && times.framesWithoutCube) {
+    const double extra = times.carWithCube / times.framesWithCube - times.carWithoutCube / times.framesWithoutCube;
+    state.counters["cube"] = extra * times.framesWithCube / n;
   }
   state.SetLabel(std::string(kTracks[state.range(0)]) + ", ms per pass (wall, CPU of all threads)");
 }

@@ -114,6 +114,8 @@ class cRaceCar {
   float GetBrakeLightLevel() const { return brakeLightLevel; }
   float GetReverseLightLevel() const { return reverseLightLevel; }
   int32_t AreReflectionsEnabled() const { return reflectionsEnabled; }
+  // Whether the next Draw renders the reflection cube map (every second one).
+  bool RefreshesReflectionNextDraw() const { return reflectionToggle == 1 && reflectionsEnabled && reflectionCube; }
 
  private:
   friend struct cRaceCarProbe;  // tests
