@@ -64,6 +64,8 @@ void PlayBack(cRaceCar* car) {
   }
 }
 
+}  // namespace
+
 void BookLap(cRaceCar* car) {
   cCar* body = car->GetCar();
   if (!body->IsTimerCollision()) return;
@@ -76,6 +78,8 @@ void BookLap(cRaceCar* car) {
   gTimer.Reset();
   gTimer.Start();
 }
+
+namespace {
 
 // Closing the window while paused ends the drive; nothing else is taken.
 bool WindowClosing() {

@@ -18,6 +18,11 @@ extern DWORD gLastLapTime;
 // drives and the run is recorded; 1: the last recorded run is played back.
 void RunDrive(int replay);
 
+// At the start gate: books the lap when the half-lap flag says the car went
+// round (the track keeps it if it is its best, outside replays), and starts
+// the lap clock again.
+void BookLap(cRaceCar* car);
+
 // Runs race frames until Esc, the window's end, the end of a replay or 7 s
 // after the car is wrecked; then the pause screen where that applies.
 void RunRace();
