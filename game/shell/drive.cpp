@@ -9,6 +9,7 @@
 #include "cGround.h"
 #include "mathkit/mathkit.h"
 #include "shell/cReplay.h"
+#include "shell/frame_window.h"
 #include "shell/main_loop.h"
 #include "shell/program.h"
 #include "shell/race_frame.h"
@@ -117,8 +118,8 @@ void RunRace() {
   cRaceCar* car = gRaceCar;
   D3DXMATRIX adjust;
   GetAdjustMtx(&adjust, 128, 24);
-  float lastMark = GetTickCount() * 0.001f;
-  float frames = 0, window = 0;
+  cFrameWindow clock;
+  clock.Start(GetTickCount() * 0.001f);
   int finished = 0;
   DWORD finishTick = 0;
   char fpsText[32] = "";
@@ -134,15 +135,9 @@ void RunRace() {
     if (gMusicOn && gRaceMusic.GetRelativePos() == 1.0f) gRaceMusic.Play();
     if (!DeviceReady()) continue;
 
-    const float now = GetTickCount() * 0.001f;
-    if (frames == 10.0f) {
-      window = now - lastMark;
-      lastMark = now;
-      frames = 0;
-      // Until the first window closes there is no rate to show.
-      if (window > 0) snprintf(fpsText, sizeof fpsText, "%i fps", (int)(10.0f / window));
-    }
-    const float dt = window * 0.1f;
+    const float dt = clock.Step(GetTickCount() * 0.001f);
+    // Until the first window closes there is no rate to show.
+    if (clock.Window() > 0) snprintf(fpsText, sizeof fpsText, "%i fps", (int)(10.0f / clock.Window()));
 
     if (gReplayMode) {
       if (gReplay->AtEnd()) {
@@ -168,7 +163,7 @@ void RunRace() {
     if (fpsText[0]) gFont->PutTextRelative(0.005f, 0.05f, 0.8f, 0.8f, fpsText);
     gScreen.Flip();
     gScreen.ClearScreen();
-    frames += 1;
+    clock.FrameDone();
   }
 
   gTimer.Pause();
