@@ -9,7 +9,7 @@
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,10 +35,13 @@ namespace fs = std::filesystem;
 
 inline void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// Starts a program with extra environment entries ("NAME=value") and its
-// standard output and error in files; returns the pid or -1.
+// Starts a program with extra environment entries ("NAME=value", later
+// ones win) and its standard output and error in files; returns the pid or
+// -1. The child keeps no descriptor of ours but keepFd (a lock held by the
+// test runner must not outlive the test in an orphan) and is killed when
+// the test program ends, however it ends.
 inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   const std::string& outFile, const std::string& errFile) {
+                   const std::string& outFile, const std::string& errFile, int keepFd = -1) {
   std::vector<std::string> envStrings;
   for (char** e = environ; *e; ++e) {
     bool replaced = false;
@@ -58,18 +61,26 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::
   std::vector<std::string> argCopy = argv;
   for (std::string& s : argCopy) args.push_back(&s[0]);
   args.push_back(nullptr);
+  const std::string out = outFile.empty() ? "/dev/null" : outFile;
+  const std::string err = errFile.empty() ? "/dev/null" : errFile;
+  const pid_t parent = getpid();
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outFile.empty() ? "/dev/null" : outFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.empty() ? "/dev/null" : errFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  const int in = open("/dev/null", O_RDONLY);
+  const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (in < 0 || o < 0 || e < 0) _exit(127);
+  dup2(in, 0);
+  dup2(o, 1);
+  dup2(e, 2);
+  for (int fd = 3; fd < 4096; ++fd)
+    if (fd != keepFd) close(fd);
+  environ = envp.data();
+  execvp(args[0], args.data());
+  _exit(127);
 }
 
 // Waits for a child; its exit code, 128 + signal, or -1 when it is still
@@ -98,18 +109,11 @@ class XServer {
     int fds[2];
     if (pipe(fds) != 0) return false;
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string fd = std::to_string(fds[1]);
-    const char* args[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "+extension", "GLX",
-                          "-nolisten", "tcp", nullptr};
-    const int rc = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(args), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "+extension", "GLX",
+                  "-nolisten", "tcp"},
+                 {}, "", "", fds[1]);
     close(fds[1]);
-    if (rc != 0) {
+    if (pid_ <= 0) {
       close(fds[0]);
       pid_ = -1;
       return false;
