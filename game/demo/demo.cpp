@@ -35,13 +35,16 @@ bool SameName(const char* a, const char* b) {
   return *a == *b;
 }
 
-// "DATA\CARS\Hatch\Hatch" -> "Hatch" (either slash).
+}  // namespace
+
 const char* LastComponent(const char* entry) {
   const char* leaf = entry;
   for (const char* p = entry; *p; ++p)
     if (*p == '\\' || *p == '/') leaf = p + 1;
   return leaf;
 }
+
+namespace {
 
 int BadUsage(const char* what, const char* arg) {
   std::fprintf(stderr, "vrx: %s%s%s\n", what, arg ? " " : "", arg ? arg : "");

@@ -40,6 +40,8 @@ extern const char* const kVersionText;
 // component ("DATA\CARS\Hatch\Hatch" -> "Hatch") is `name`, ignoring case;
 // -1 when none is.
 int FindListEntry(const char* list, int stride, int count, const char* name);
+// The last path component of a list entry (either slash).
+const char* LastComponent(const char* entry);
 // "vrx: no track 'x'; the tracks are: a, b, c" as one line.
 void PrintListChoices(FILE* to, const char* what, const char* name, const char* list, int stride, int count);
 
@@ -128,3 +130,9 @@ class cDemo {
 };
 
 extern cDemo gDemo;
+
+// The program's demo instead of the name screen and the menu, once the
+// start-up has read the lists: picks the named track and car (an unknown
+// name lists the known ones and gives 2), drives, writes the figures.
+// The exit status: 0, or 1 when the demo could not run or write its figures.
+int RunDemo();

@@ -5,6 +5,7 @@
 
 #include "car/cCarPreview.h"
 #include "car/cTrackInfo.h"
+#include "demo/demo.h"
 #include "platform/files.h"
 #include "platform/wingdi.h"
 #include "shell/main_loop.h"
@@ -292,6 +293,12 @@ int RunProgram(HINSTANCE instance) {
   ClampPlayerConfig(&gPlayer, gCarCount, gTrackCount);
   CreatePreviews();
 
+  if (gDemo.Active()) {
+    PaintNumberPlate();
+    const int result = RunDemo();
+    Shutdown(instance, 0);
+    return result;
+  }
   RunNameScreen();
   PaintNumberPlate();
   if (!gWindowClosed) {
