@@ -235,6 +235,7 @@ void cDemo::DriveStarting() {
   firstShown = false;
   timing = false;
   failed = false;
+  ready = false;
   stats.LoadStarted(NowSeconds());
 }
 
@@ -242,6 +243,7 @@ void cDemo::DriveReady(cGround* ground, cCar* car) {
   if (!active) return;
   delete pilot;
   pilot = new cAutopilot(ground);
+  ready = true;
   // Without a lap line there is nothing to show: the demo ends at once.
   if (!pilot->IsReady()) failed = true;
   (void)car;
@@ -278,6 +280,8 @@ bool cDemo::DriveOver(const char* track, const char* car) {
   if (!active) return true;
   delete pilot;
   pilot = nullptr;
+  // No car on the track (one it could not build): nothing was shown.
+  if (!ready) failed = true;
   if (options.stats && !stats.Write(options.stats, track, car)) failed = true;
   return !failed;
 }

@@ -125,6 +125,7 @@ class cDemo {
   bool firstShown = false;
   bool timing = false;  // the start line was passed
   bool failed = false;
+  bool ready = false;   // the drive got as far as its car
   double lastShown = 0.0;
   unsigned long lastAllocations = 0;
 };

@@ -7,6 +7,7 @@
 #include "cCar.h"
 #include "car/cTrackInfo.h"
 #include "cGround.h"
+#include "demo/demo.h"
 #include "mathkit/mathkit.h"
 #include "shell/cReplay.h"
 #include "shell/frame_window.h"
@@ -73,7 +74,9 @@ void BookLap(cRaceCar* car) {
   if (body->HalfLap) {
     body->HalfLap = 0;
     gLastLapTime = gTimer.GetTickTime();
-    if (!gReplayMode) gGround->SetBestTime(gLastLapTime);
+    // A machine's lap is no player's record.
+    if (!gReplayMode && !gDemo.Active()) gGround->SetBestTime(gLastLapTime);
+    gDemo.LapBooked(gLastLapTime);
   }
   // In the gate the clock restarts every frame: a lap counts from leaving it.
   gTimer.Reset();
@@ -156,6 +159,7 @@ void RunRace() {
         if (GetTickCount() - finishTick >= kWreckedRaceEnd) break;
       }
     }
+    gDemo.Drive(car->GetCar(), dt);
     car->Step(dt);
     BookLap(car);
 
@@ -164,12 +168,14 @@ void RunRace() {
     gScreen.Flip();
     gScreen.ClearScreen();
     clock.FrameDone();
+    gDemo.FrameShown();
+    if (gDemo.Finished()) break;
   }
 
   gTimer.Pause();
   car->StopSounds();
   gRaceMusic.Pause();
-  if (gReplayMode || finished || gWindowClosed) return;
+  if (gReplayMode || finished || gWindowClosed || gDemo.Active()) return;
   PauseScreen(adjust);
 }
 
@@ -208,7 +214,8 @@ void RunDrive(int replay) {
       gReplay->damage = damage;
       gReplay->automatic = automatic;
     }
-    gRaceCar->controlMode = replay ? 3 : 0;
+    gRaceCar->controlMode = replay || gDemo.Active() ? 3 : 0;
+    gDemo.DriveReady(gGround, gRaceCar->GetCar());
     gRaceCar->deformation = damage;
     gScreen.ClearScreen();
     if (gMusicOn) gRaceMusic.Play();

@@ -182,7 +182,7 @@ TEST(Demo, CountsLapsAfterTheStartLineAndAllocationsBetweenFrames) {
   EXPECT_TRUE(d.Finished());
   EXPECT_EQ(d.Stats().Laps(), 2);
   EXPECT_EQ(d.Stats().LapTime(0), 50000u);
-  EXPECT_TRUE(d.DriveOver("t", "c"));  // no stats file asked for
+  EXPECT_FALSE(d.DriveOver("t", "c"));  // it never had a car on a track to drive
   SetHeapAllocationCounter(nullptr);
   EXPECT_EQ(HeapAllocations(), 0u);
 }
