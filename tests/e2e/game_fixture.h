@@ -70,9 +70,10 @@ class GameTest : public ::testing::Test {
     game_->MoveTo(p.x, p.y);
   }
 
-  // The name screen: black all round the field, the field itself drawn.
+  // The name screen: black all round the field (but for the pointer), the
+  // field itself drawn.
   static bool NameScreenShown(const Picture& p) {
-    return p.CountBright(0, 0, p.width / 5, p.height, 40) < 50 &&
+    return p.CountBright(0, 0, p.width / 5, p.height, 40) < (p.width / 5) * p.height / 100 &&
            p.CountBright(int(p.width * 0.3), int(p.height * 0.4), int(p.width * 0.69), int(p.height * 0.47), 100) > 200;
   }
   // The menu: its background fills the left column.
@@ -86,7 +87,10 @@ class GameTest : public ::testing::Test {
     ASSERT_TRUE(WriteConfig(x_, bin_, width, height));
     ASSERT_TRUE(game_->Start(env));
     ASSERT_NE(game_->FindWindow(), 0u) << game_->Stderr();
-    ASSERT_TRUE(game_->WaitFor(NameScreenShown)) << game_->Stderr();
+    Picture last;
+    const bool shown = game_->WaitFor(NameScreenShown, 15000, &last);
+    if (!shown) last.SavePng(game_->Dir() + "/no-name-screen.png");
+    ASSERT_TRUE(shown) << "window " << last.width << " x " << last.height << "\n" << game_->Stderr();
   }
   // ... and on into the menu.
   void StartToMenu(int width = 800, int height = 600, const std::vector<std::string>& env = {}) {

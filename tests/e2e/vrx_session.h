@@ -105,7 +105,9 @@ inline void KillAndReap(pid_t pid) {
 // A virtual X server of our own for the whole test program.
 class XServer {
  public:
-  bool Start(int width = 1280, int height = 1024) {
+  // Large enough for a 1280 x 720 window at (100, 100) to lie wholly on it,
+  // which reading the window's pixels needs.
+  bool Start(int width = 1920, int height = 1200) {
     int fds[2];
     if (pipe(fds) != 0) return false;
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
@@ -130,6 +132,9 @@ class XServer {
     if (got == 0) return false;
     display_ = ":" + std::string(buf, strcspn(buf, "\n"));
     dpy_ = XOpenDisplay(display_.c_str());
+    // A request that fails (a window gone between two calls) is answered by
+    // an empty result, not by ending the test program.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     return dpy_ != nullptr;
   }
   ~XServer() {
