@@ -3,6 +3,8 @@
 #   make test           install what is missing, build, run every test
 #   make test SANITIZE=1  the same with AddressSanitizer + UBSan (build-sanitize/)
 #   make bench          build and run the benchmarks
+#   make fuzz           build the fuzz harnesses (clang, build-fuzz/) and run
+#                       each for FUZZ_SECONDS (default 60)
 #   make build          just build
 
 SANITIZE ?= 0
@@ -14,8 +16,12 @@ BUILD_DIR := build
 CMAKE_FLAGS :=
 endif
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+# Seconds each fuzz harness runs in `make test`: long enough to replay its
+# corpus and try a few thousand new inputs.
+FUZZ_SMOKE_SECONDS ?= 4
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean fuzz-build fuzz
 
 all: build
 
@@ -31,11 +37,21 @@ build: configure
 run: build
 	@scripts/run $(BUILD_DIR)
 
-test: build
+test: build fuzz-build
+	@scripts/fuzz build-fuzz $(FUZZ_SMOKE_SECONDS)
 	@scripts/test $(BUILD_DIR)
 
 bench: build
 	@scripts/bench $(BUILD_DIR)
 
+# The fuzz build is clang's, in a folder of its own; only the harnesses and
+# what they link are built.
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DVRX_FUZZ=ON >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz-harnesses
+
+fuzz: fuzz-build
+	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

@@ -358,6 +358,9 @@ void cMoObject::AddStaticLight(D3DXVECTOR3* dir, DWORD index) {
     const D3DXVECTOR3 n(p.nx, p.ny, p.nz);
     float m = D3DXVec3Dot(&n, dir) / lengthSq;
     if (m > 0.0f) m = 0.0f;
+    // A file's normal need not be a unit vector (nor a number at all): the
+    // light never gets brighter than full.
+    if (!(m >= -1.0f)) m = -1.0f;
     const BYTE b = (BYTE)(DWORD)(std::fabs(m) * 191.0f + 64.0f);
     p.diffuse = 0xFF000000u + b * 0x010101u;
   }

@@ -21,6 +21,17 @@ const float kMinWheelRadius = 0.05f;
 const float kMinBodyMass = 1.0f;
 const float kMinSideSlipDiv = 1.0f;
 const float kMinBoxSize = 0.1f;
+// Largest values it can run with (a lorry is well inside them).
+const float kMaxOffset = 20.0f;  // metres from the car's origin
+const float kMaxWheelRadius = 2.0f;
+const float kMaxBodyMass = 100000.0f;
+const float kMaxSpring = 1.0e7f;
+const float kMaxDamping = 1.0e6f;
+const float kMaxForce = 1.0e6f;
+const float kMaxSideSlipDiv = 1.0e9f;
+const float kMaxDrag = 1000.0f;
+const float kMaxRpm = 100000.0f;
+const float kMaxRatio = 100.0f;
 
 void Complain(const char* field, float value, const char* rule, float used) {
   std::fprintf(stderr, "vrx: car data: %s %g %s; using %g\n", field, value, rule, used);
@@ -31,6 +42,18 @@ void RaiseTo(float* v, float minimum, const char* field) {
     Complain(field, *v, "is below the minimum", minimum);
     *v = minimum;
   }
+}
+
+void LowerTo(float* v, float maximum, const char* field) {
+  if (*v > maximum) {
+    Complain(field, *v, "is above the maximum", maximum);
+    *v = maximum;
+  }
+}
+
+void KeepWithin(float* v, float limit, const char* field) {
+  RaiseTo(v, -limit, field);
+  LowerTo(v, limit, field);
 }
 
 // Clamps the values the model cannot run with into its working range, one
@@ -53,14 +76,43 @@ void ValidateCarData(_CARDATA* d) {
   RaiseTo(&d->RearSpring, 0.0f, "rear spring rate");
   RaiseTo(&d->FrontDamping, 0.0f, "front damping");
   RaiseTo(&d->RearDamping, 0.0f, "rear damping");
-  // A spring without damping is fine; neither leaves the joint without a rule.
-  if (d->FrontSpring == 0.0f && d->FrontDamping == 0.0f) RaiseTo(&d->FrontDamping, 1.0f, "front damping");
-  if (d->RearSpring == 0.0f && d->RearDamping == 0.0f) RaiseTo(&d->RearDamping, 1.0f, "rear damping");
+  // A spring without damping is fine; neither (or next to nothing of both,
+  // whose softness would overflow) leaves the joint without a rule.
+  if (d->FrontSpring < 1.0f && d->FrontDamping < 1.0f) RaiseTo(&d->FrontDamping, 1.0f, "front damping");
+  if (d->RearSpring < 1.0f && d->RearDamping < 1.0f) RaiseTo(&d->RearDamping, 1.0f, "rear damping");
   RaiseTo(&d->TyreFriction, 0.0f, "tyre friction");
   RaiseTo(&d->DragCoef, 0.0f, "drag coefficient");
+  // Far beyond any car, values of these sizes make forces the physics
+  // engine's integrator turns into infinities (and then stops the program).
+  static const char* const kWheelFields[12] = {
+      "wheel 0 x", "wheel 0 y", "wheel 0 z", "wheel 1 x", "wheel 1 y", "wheel 1 z",
+      "wheel 2 x", "wheel 2 y", "wheel 2 z", "wheel 3 x", "wheel 3 y", "wheel 3 z"};
+  for (int i = 0; i < 4; ++i) {
+    KeepWithin(&d->WheelPos[i].x, kMaxOffset, kWheelFields[3 * i]);
+    KeepWithin(&d->WheelPos[i].y, kMaxOffset, kWheelFields[3 * i + 1]);
+    KeepWithin(&d->WheelPos[i].z, kMaxOffset, kWheelFields[3 * i + 2]);
+  }
+  LowerTo(&d->FrontRadius, kMaxWheelRadius, "front wheel radius");
+  LowerTo(&d->RearRadius, kMaxWheelRadius, "rear wheel radius");
+  LowerTo(&d->BodyMass, kMaxBodyMass, "body mass");
+  LowerTo(&d->FrontSpring, kMaxSpring, "front spring rate");
+  LowerTo(&d->RearSpring, kMaxSpring, "rear spring rate");
+  LowerTo(&d->FrontDamping, kMaxDamping, "front damping");
+  LowerTo(&d->RearDamping, kMaxDamping, "rear damping");
+  LowerTo(&d->TyreFriction, kMaxForce, "tyre friction");
+  LowerTo(&d->SideSlipDiv, kMaxSideSlipDiv, "side slip divisor");
+  KeepWithin(&d->BrakeForce, kMaxForce, "brake force");
+  LowerTo(&d->DragCoef, kMaxDrag, "drag coefficient");
+  KeepWithin(&d->MaxRPM, kMaxRpm, "maximum RPM");
+  KeepWithin(&d->UpshiftRPM, kMaxRpm, "upshift RPM");
+  KeepWithin(&d->DownshiftRPM, kMaxRpm, "downshift RPM");
+  for (float& g : d->GearRatio) KeepWithin(&g, kMaxRatio, "gear ratio");
+  KeepWithin(&d->FinalDrive, kMaxRatio, "final drive");
   float* mn = &d->BBoxMin.x;
   float* mx = &d->BBoxMax.x;
   for (int a = 0; a < 3; ++a) {
+    KeepWithin(&mn[a], kMaxOffset, "body box minimum");
+    KeepWithin(&mx[a], kMaxOffset, "body box maximum");
     if (!(mx[a] - mn[a] >= kMinBoxSize)) {
       std::fprintf(stderr, "vrx: car data: body box %c size %g is below %g; widened\n", 'x' + a,
                    mx[a] - mn[a], kMinBoxSize);

@@ -31,7 +31,16 @@ const dReal kRestSpeed = 0.01;
 // the same surface.
 const dReal kSameSurfaceCos = 0.995;
 
+const float kMaxEngineTorque = 100000.0f;  // N m
+const float kMaxSteering = 1.5f;            // radians, short of a right angle
+
 float Rpm(float rads) { return rads * CAR_RADS_TO_RPM; }
+
+// v within lo .. hi; 0 (clamped as well) when v is not a number.
+float Within(float v, float lo, float hi) {
+  if (!std::isfinite(v)) v = 0.0f;
+  return v < lo ? lo : v > hi ? hi : v;
+}
 
 dReal Dot(const dReal* a, const dReal* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
@@ -125,6 +134,12 @@ void cCar::Substep(float h) {
 
   int wheelContact[4] = {0, 0, 0, 0};
 
+  // Controls may come from a file (a replay): what is not a number is let
+  // go, and nothing goes past full.
+  Throttle = Within(Throttle, 0.0f, 1.0f);
+  Brake = Within(Brake, 0.0f, 1.0f);
+  Steering = Within(Steering, -kMaxSteering, kMaxSteering);
+
   if (Handbrake && !carData.FrontDrive) Throttle = 0.0f;
 
   if (Gear >= carData.GearCount) Gear = carData.GearCount - 1;
@@ -141,6 +156,8 @@ void cCar::Substep(float h) {
 
   const float ratio = carData.GearRatio[Gear] * carData.FinalDrive;
   float torque = torqueCurve ? torqueCurve(engineRot, context) : 0.0f;
+  // The curve comes from the car's files: no engine gives more than this.
+  torque = Within(torque, -kMaxEngineTorque, kMaxEngineTorque);
   torque = torque * ratio * Throttle;
   if (Rpm(engineRot) > carData.MaxRPM && !carData.Automatic) torque = 0.0f;
 
