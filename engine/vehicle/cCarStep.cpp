@@ -33,6 +33,7 @@ const dReal kSameSurfaceCos = 0.995;
 
 const float kMaxEngineTorque = 100000.0f;  // N m
 const float kMaxSteering = 1.5f;            // radians, short of a right angle
+const float kMaxPedal = 10.0f;
 
 float Rpm(float rads) { return rads * CAR_RADS_TO_RPM; }
 
@@ -135,9 +136,10 @@ void cCar::Substep(float h) {
   int wheelContact[4] = {0, 0, 0, 0};
 
   // Controls may come from a file (a replay): what is not a number is let
-  // go, and nothing goes past full.
-  Throttle = Within(Throttle, 0.0f, 1.0f);
-  Brake = Within(Brake, 0.0f, 1.0f);
+  // go, and values far beyond any the game's controls give are cut back
+  // (the keyboard's brake briefly passes full, so full is no limit here).
+  Throttle = Within(Throttle, -kMaxPedal, kMaxPedal);
+  Brake = Within(Brake, -kMaxPedal, kMaxPedal);
   Steering = Within(Steering, -kMaxSteering, kMaxSteering);
 
   if (Handbrake && !carData.FrontDrive) Throttle = 0.0f;
