@@ -202,10 +202,16 @@ void cCar::Substep(float h) {
     }
   }
 
+  // Drag is integrated explicitly: once it would more than stop the body
+  // within one substep (a light car with much drag) it overshoots and grows
+  // without bound. It never takes away more than the body's motion.
   const float c = carData.DragCoef;
-  dBodyAddRelForce(body, -Sgn(bodyVel.x) * bodyVel.x * bodyVel.x * c,
-                   -Sgn(bodyVel.y) * bodyVel.y * bodyVel.y * c,
-                   -Sgn(bodyVel.z) * bodyVel.z * bodyVel.z * c);
+  const float stopping = h > 0.0f ? carData.BodyMass / h : 0.0f;
+  auto drag = [&](float v) {
+    const float f = -Sgn(v) * v * v * c, most = stopping * std::fabs(v);
+    return f < -most ? -most : f > most ? most : f;
+  };
+  dBodyAddRelForce(body, drag(bodyVel.x), drag(bodyVel.y), drag(bodyVel.z));
 
   collision = 0;
   dJointGroupEmpty(contactGroup);

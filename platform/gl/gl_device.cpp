@@ -231,6 +231,14 @@ bool Device::CreateBackBuffer(const D3DPRESENT_PARAMETERS& in) {
       !LookupGlFormat(p.BackBufferFormat, &color) ||
       (p.EnableAutoDepthStencil && (!LookupGlFormat(p.AutoDepthStencilFormat, &depth) || !depth.depth)))
     return false;
+  // As on Direct3D, a back buffer the device cannot hold makes no device (a
+  // full-screen window of that size would not even be a valid X window).
+  const UINT maxSize = adapter_->maxTextureSize > 0 ? (UINT)adapter_->maxTextureSize : 0;
+  if (p.BackBufferWidth > maxSize || p.BackBufferHeight > maxSize) {
+    fprintf(stderr, "vrx: a %ux%u back buffer is larger than the device can hold (%u x %u at most)\n",
+            p.BackBufferWidth, p.BackBufferHeight, maxSize, maxSize);
+    return false;
+  }
 
   MakeCurrent();
   GLuint tex = 0;

@@ -1,9 +1,12 @@
-// The track's record file "BestTime.dat": read while the track loads, then
-// a new lap time is offered, and it is written back when the track goes.
+// The track's record file "BestTime.dat": read by the menu's track panel
+// and shown as a time, read while the track loads, a new lap time offered,
+// and written back when the track goes.
 #include <cstring>
 
 #include "cGround.h"
+#include "car/cTrackInfo.h"
 #include "fuzz_track_common.h"
+#include "shell/program.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   vrxfuzz::Screen();
@@ -13,6 +16,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vrxfuzz::WriteInput("track/Test/BestTime.dat", data, size);
+  {
+    cTrackInfo info(vrxfuzz::TrackPath().c_str(), vrxfuzz::Screen());
+    (void)FormatLapTime(info.GetBestTime());
+  }
   {
     cGround ground(vrxfuzz::TrackPath().c_str(), vrxfuzz::Screen(), nullptr);
     (void)ground.GetBestTime();
