@@ -257,50 +257,60 @@ void CancelOptions() {
   gPlayer.WBuffer = gScreen.IsW();
 }
 
+int NameScreenFrame() {
+  IDirect3DDevice9* device = gScreen.GetDevicePointer();
+  gScreen.ClearScreen();
+  device->BeginScene();
+  Text(0.3f, 0.35f, 30);
+  gNameButton->Draw();
+  if (gNameButton->IsCursorOver()) Text(0.25f, 0.55f, 31);
+  if (gNameButton->IsLClicked()) {
+    device->EndScene();
+    gScreen.ClearScreen();
+    gScreen.Flip();
+    return 0;
+  }
+  if (gCursor) gCursor->Draw(0.25f);
+  device->EndScene();
+  gScreen.Flip();
+  return 1;
+}
+
 void RunNameScreen() {
   memset(&gMsg, 0, sizeof gMsg);
   while (!gWindowClosed) {
     if (!MenuLoopPass()) continue;
-    IDirect3DDevice9* device = gScreen.GetDevicePointer();
-    gScreen.ClearScreen();
-    device->BeginScene();
-    Text(0.3f, 0.35f, 30);
-    gNameButton->Draw();
-    if (gNameButton->IsCursorOver()) Text(0.25f, 0.55f, 31);
-    if (gNameButton->IsLClicked()) {
-      device->EndScene();
-      gScreen.ClearScreen();
-      gScreen.Flip();
-      break;
-    }
-    if (gCursor) gCursor->Draw(0.25f);
-    device->EndScene();
-    gScreen.Flip();
+    if (!NameScreenFrame()) break;
   }
   // What was typed counts also when the window is closed on this screen.
   snprintf(gPlayer.Name, sizeof gPlayer.Name, "%.15s", gNameButton->Caption);
+}
+
+int MenuFrame() {
+  if (gMusicOn && gMenuMusic.GetRelativePos() == 1.0f) gMenuMusic.Play();
+  IDirect3DDevice9* device = gScreen.GetDevicePointer();
+  gScreen.ClearScreen();
+  device->BeginScene();
+  DrawSprite(gMenuBackground, 0, 0, 0.98f, 0.732f);
+  const int page = gMenuPage;
+  if (page == 0)
+    MainPage();
+  else
+    OptionsPage();
+  if (page == 0 && gExitButton->IsLClicked()) {
+    device->EndScene();
+    return 0;
+  }
+  if (gCursor) gCursor->Draw(0.25f);
+  device->EndScene();
+  gScreen.Flip();
+  return 1;
 }
 
 void RunMenu() {
   memset(&gMsg, 0, sizeof gMsg);
   while (!gWindowClosed) {
     if (!MenuLoopPass()) continue;
-    if (gMusicOn && gMenuMusic.GetRelativePos() == 1.0f) gMenuMusic.Play();
-    IDirect3DDevice9* device = gScreen.GetDevicePointer();
-    gScreen.ClearScreen();
-    device->BeginScene();
-    DrawSprite(gMenuBackground, 0, 0, 0.98f, 0.732f);
-    const int page = gMenuPage;
-    if (page == 0)
-      MainPage();
-    else
-      OptionsPage();
-    if (page == 0 && gExitButton->IsLClicked()) {
-      device->EndScene();
-      return;
-    }
-    if (gCursor) gCursor->Draw(0.25f);
-    device->EndScene();
-    gScreen.Flip();
+    if (!MenuFrame()) return;
   }
 }

@@ -16,6 +16,10 @@ void DeletePreviews();
 void RunNameScreen();
 // Runs the menu until its exit button is clicked or the window is closed.
 void RunMenu();
+// One drawn frame of each (what a loop pass does once nothing else is
+// pending); 0 when the frame's click leaves the screen.
+int NameScreenFrame();
+int MenuFrame();
 
 // The options page's key fields, switches and pending values loaded from
 // the saved settings (what opening the page does).

@@ -213,7 +213,7 @@ void Shutdown(HINSTANCE instance, int writeSettings) {
   UnregisterClassA(kClassName, instance);
 }
 
-int RunProgram(HINSTANCE instance) {
+int StartProgram(HINSTANCE instance, int* exitCode) {
   gInstance = instance;
   EnterProgramDirectory();
 
@@ -230,7 +230,8 @@ int RunProgram(HINSTANCE instance) {
   if (!gWindow) {
     fprintf(stderr, "vrx: cannot open the game window (is there a display?)\n");
     UnregisterClassA(kClassName, instance);
-    return 1;
+    *exitCode = 1;
+    return 0;
   }
   ShowWindow(gWindow, SW_SHOWDEFAULT);
   UpdateWindow(gWindow);
@@ -241,11 +242,13 @@ int RunProgram(HINSTANCE instance) {
     fclose(probe);
   } else {
     WinExec("Config.exe", SW_SHOWDEFAULT);
-    return 1;
+    *exitCode = 1;
+    return 0;
   }
   if (!ReadScreenConfig("vrx.cfg", &gScreenCfg) || !AdapterMatches()) {
     MessageBoxA(nullptr, "Config loading error!", "Error!", MB_ICONHAND);
-    return 1;
+    *exitCode = 1;
+    return 0;
   }
 
   gLang = LoadLibraryA("Lang.dll");
@@ -256,6 +259,7 @@ int RunProgram(HINSTANCE instance) {
 
   if (!gScreen.Init3D(gWindow, gScreenCfg.Width, gScreenCfg.Height, gScreenCfg.Colour32 ? 7 : 6, gPlayer.WBuffer)) {
     Shutdown(instance, 1);
+    *exitCode = 0;
     return 0;
   }
   ShowCursor(FALSE);
@@ -288,11 +292,17 @@ int RunProgram(HINSTANCE instance) {
 
   if (!ReadOneList(kCarList, gCarList, &gCarCount) || !ReadOneList(kTrackList, gTrackList, &gTrackCount)) {
     Shutdown(instance, 0);
-    return 1;
+    *exitCode = 1;
+    return 0;
   }
   ClampPlayerConfig(&gPlayer, gCarCount, gTrackCount);
   CreatePreviews();
+  return 1;
+}
 
+int RunProgram(HINSTANCE instance) {
+  int exitCode = 0;
+  if (!StartProgram(instance, &exitCode)) return exitCode;
   if (gDemo.Active()) {
     PaintNumberPlate();
     const int result = RunDemo();

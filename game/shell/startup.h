@@ -6,6 +6,11 @@
 
 // The whole program; 0 after an orderly end, 1 after a start-up failure.
 int RunProgram(HINSTANCE instance);
+// The start-up up to the name screen: window, settings, screen, every
+// long-lived object, the lists and the previews. 1 when the game can go on;
+// else 0 with the program's exit code in *exitCode (anything already made
+// has been shut down).
+int StartProgram(HINSTANCE instance, int* exitCode);
 
 // The main window's procedure: Esc and the window's end post the quit
 // message (the race pauses on it, the menus ignore it); the window's end
