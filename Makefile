@@ -6,6 +6,8 @@
 #   make fuzz           build the fuzz harnesses (clang, build-fuzz/) and run
 #                       each for FUZZ_SECONDS (default 60)
 #   make build          just build
+#   make install        install under PREFIX (default /usr/local), DESTDIR honoured
+#   make package        a Debian package (build/vrx_*.deb)
 
 SANITIZE ?= 0
 ifeq ($(SANITIZE),1)
@@ -21,7 +23,9 @@ FUZZ_SECONDS ?= 60
 # corpus and try a few thousand new inputs.
 FUZZ_SMOKE_SECONDS ?= 4
 
-.PHONY: all deps configure build run test bench clean fuzz-build fuzz
+PREFIX ?= /usr/local
+
+.PHONY: all deps configure build run test bench install package clean fuzz-build fuzz
 
 all: build
 
@@ -52,6 +56,12 @@ fuzz-build: deps
 
 fuzz: fuzz-build
 	@scripts/fuzz build-fuzz $(FUZZ_SECONDS)
+
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf build build-sanitize build-fuzz

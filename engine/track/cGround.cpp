@@ -16,6 +16,7 @@
 #include "SafeWrite.h"
 #include "cTexture.h"
 #include "platform/files.h"
+#include "platform/user_files.h"
 #include "platform/win32.h"
 
 static_assert(sizeof(dTriIndex) == 4, "collision meshes use 32-bit indices");
@@ -94,13 +95,15 @@ cGround::cGround(const char* trackPath, cScreen* scr, void (*progress)(float)) {
   // 4.
   bestTime = kNoTime;
   const std::string bestFile = TrackFile(directory, "BestTime.dat");
-  if (FILE* f = vrx::OpenFile(bestFile.c_str(), "rb")) {
+  // The player's own record once there is one, else the one the track ships with.
+  const std::string bestPath = vrx::PlayerFileToRead(bestFile.c_str(), vrx::PlayerFile::kRecord);
+  if (FILE* f = vrx::OpenFile(bestPath.c_str(), "rb")) {
     DWORD t;
     if (std::fread(&t, 1, sizeof t, f) == sizeof t)
       bestTime = t;
     else
       std::fprintf(stderr, "vrx: %s is shorter than 4 bytes; no best time\n",
-                   vrx::ResolvePath(bestFile.c_str()).c_str());
+                   bestPath.c_str());
     std::fclose(f);
   }
 
@@ -280,8 +283,9 @@ void cGround::BuildCollisionMesh(DWORD* list, DWORD count, dxTriMeshData** data,
 
 void cGround::WriteBestTime() {
   const DWORD t = bestTime;
-  vrx::WriteFileSafely(vrx::ResolvePath(TrackFile(directory, "BestTime.dat").c_str()).c_str(), &t,
-                       sizeof t);
+  const std::string path =
+      vrx::PlayerFileToWrite(TrackFile(directory, "BestTime.dat").c_str(), vrx::PlayerFile::kRecord);
+  vrx::WriteFileSafely(path.c_str(), &t, sizeof t);
 }
 
 cGround::~cGround() {

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cSprite.h"
 #include "platform/files.h"
+#include "platform/user_files.h"
 #include "platform/win32.h"
 
 cTrackInfo::cTrackInfo(const char* trackPath, cScreen* screen) : bestTime(0xFFFFFFFFu), preview(nullptr) {
@@ -14,7 +16,9 @@ cTrackInfo::cTrackInfo(const char* trackPath, cScreen* screen) : bestTime(0xFFFF
 
   // A name too long for the buffer would name another file: treat it as missing.
   const bool fits = snprintf(fileName, sizeof fileName, "%s\\%s", directory, "BestTime.dat") < (int)sizeof fileName;
-  if (FILE* f = fits ? vrx::OpenFile(fileName, "rb") : nullptr) {
+  // The player's own best time once there is one, else the shipped one.
+  const std::string best = fits ? vrx::PlayerFileToRead(fileName, vrx::PlayerFile::kRecord) : std::string();
+  if (FILE* f = fits ? vrx::OpenFile(best.c_str(), "rb") : nullptr) {
     uint32_t value;
     // A file too short to hold a time counts as no time.
     if (fread(&value, 1, sizeof value, f) == sizeof value) bestTime = value;

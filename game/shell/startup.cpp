@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "car/cCarPreview.h"
 #include "car/cTrackInfo.h"
 #include "demo/demo.h"
 #include "platform/files.h"
+#include "platform/user_files.h"
 #include "platform/wingdi.h"
 #include "shell/main_loop.h"
 #include "shell/menu.h"
@@ -205,7 +207,7 @@ void Shutdown(HINSTANCE instance, int writeSettings) {
   gRaceMusic.Cleanup();
   gInput.CleanUp();
   Delete(gListener);
-  if (writeSettings) WritePlayerConfig("vrx.ini", &gPlayer);
+  if (writeSettings) WritePlayerConfig(vrx::PlayerFileToWrite("vrx.ini", vrx::PlayerFile::kSettings).c_str(), &gPlayer);
   if (gLang) FreeLibrary(gLang);
   gLang = nullptr;
   ShowCursor(TRUE);
@@ -238,14 +240,15 @@ int StartProgram(HINSTANCE instance, int* exitCode) {
 
   // Without settings there is nothing to start with: the settings program
   // makes them, and the game is started again afterwards.
-  if (FILE* probe = vrx::OpenFile("vrx.cfg", "rb")) {
+  const std::string screenCfg = vrx::PlayerFileToRead("vrx.cfg", vrx::PlayerFile::kSettings);
+  if (FILE* probe = vrx::OpenFile(screenCfg.c_str(), "rb")) {
     fclose(probe);
   } else {
     WinExec("Config.exe", SW_SHOWDEFAULT);
     *exitCode = 1;
     return 0;
   }
-  if (!ReadScreenConfig("vrx.cfg", &gScreenCfg) || !AdapterMatches()) {
+  if (!ReadScreenConfig(screenCfg.c_str(), &gScreenCfg) || !AdapterMatches()) {
     MessageBoxA(nullptr, "Config loading error!", "Error!", MB_ICONHAND);
     *exitCode = 1;
     return 0;
@@ -253,7 +256,7 @@ int StartProgram(HINSTANCE instance, int* exitCode) {
 
   gLang = LoadLibraryA("Lang.dll");
   SetPlayerDefaults(&gPlayer);
-  ReadPlayerConfig("vrx.ini", &gPlayer);
+  ReadPlayerConfig(vrx::PlayerFileToRead("vrx.ini", vrx::PlayerFile::kSettings).c_str(), &gPlayer);
   // A name without its end would run into the next field.
   if (!memchr(gPlayer.Name, 0, sizeof gPlayer.Name)) gPlayer.Name[sizeof gPlayer.Name - 1] = 0;
 

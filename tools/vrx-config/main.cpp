@@ -1,4 +1,4 @@
-// vrx-config: writes the game's settings file vrx.cfg beside the programs.
+// vrx-config: writes the game's settings file vrx.cfg where the game reads it.
 // Without arguments it asks in a small window; with them it is for scripts
 // and packages:
 //   vrx-config --width 1280 --height 720 --depth 32 --view 5

@@ -10,6 +10,7 @@
 
 #include "platform/d3d9.h"
 #include "platform/files.h"
+#include "platform/user_files.h"
 
 namespace vrxconfig {
 
@@ -139,7 +140,12 @@ bool ReadSettings(const std::string& path, _SCREENCFG* cfg) {
   return ok;
 }
 
-std::string DefaultSettingsPath() { return vrx::ProgramDir() + "/vrx.cfg"; }
+// Where the game reads it: beside the programs, or the player's settings
+// folder for an installed game.
+std::string DefaultSettingsPath() {
+  if (vrx::PlayerFilesBesideProgram()) return vrx::ProgramDir() + "/vrx.cfg";
+  return vrx::PlayerFileToWrite("vrx.cfg", vrx::PlayerFile::kSettings);
+}
 
 std::vector<Mode> DisplayModes() {
   std::vector<Mode> modes;

@@ -33,7 +33,7 @@ struct Request {
   uint32_t width = 0, height = 0;
   int depth = 32;
   int view = kDefaultViewLevel;
-  std::string file;       // --file, else vrx.cfg beside the program
+  std::string file;       // --file, else where the game reads it (user_files.h)
 };
 
 // Parses argv; false with the reason for anything it does not understand.

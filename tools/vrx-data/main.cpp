@@ -10,14 +10,16 @@
 #include <system_error>
 
 #include "builders.h"
+#include "icons.h"
 
 namespace fs = std::filesystem;
 
 static int Usage() {
   std::fprintf(stderr,
                "usage: vrx-data --out DIR [--source CONTENTDIR]\n"
+               "       vrx-data --icons DIR --from DATADIR\n"
                "  builds the game's DATA directory into DIR from the descriptions in CONTENTDIR\n"
-               "  (default: %s)\n",
+               "  (default: %s); --icons makes the desktop's icons from the logo of a built DATA\n",
                VRX_CONTENT_DIR);
   return 2;
 }
@@ -25,14 +27,28 @@ static int Usage() {
 int main(int argc, char** argv) {
   std::string out;
   std::string source = VRX_CONTENT_DIR;
+  std::string icons, from;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+    if (std::strcmp(argv[i], "--icons") == 0 && i + 1 < argc) {
+      icons = argv[++i];
+    } else if (std::strcmp(argv[i], "--from") == 0 && i + 1 < argc) {
+      from = argv[++i];
+    } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
       out = argv[++i];
     } else if (std::strcmp(argv[i], "--source") == 0 && i + 1 < argc) {
       source = argv[++i];
     } else {
       return Usage();
     }
+  }
+  if (!icons.empty()) {
+    if (from.empty() || !out.empty()) return Usage();
+    std::string error;
+    if (!vrxdata::BuildIcons(from + "/MENU/vrxd.tga", icons, "vrx", &error)) {
+      std::fprintf(stderr, "vrx-data: %s\n", error.c_str());
+      return 1;
+    }
+    return 0;
   }
   if (out.empty()) return Usage();
 
