@@ -127,6 +127,7 @@ class cGround {
   void WriteBestTime();
 
   DWORD bestTime;
+  DWORD loadedBestTime = 0xFFFFFFFFu;  // as read at construction
   BYTE hmHeader[36];
   BYTE* heightmap;
   DWORD hmSize;

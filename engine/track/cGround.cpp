@@ -107,6 +107,8 @@ cGround::cGround(const char* trackPath, cScreen* scr, void (*progress)(float)) {
     std::fclose(f);
   }
 
+  loadedBestTime = bestTime;
+
   // 5.
   maxSimultaneousTextures = screen->GetDevCaps().MaxSimultaneousTextures;
 
@@ -283,6 +285,9 @@ void cGround::BuildCollisionMesh(DWORD* list, DWORD count, dxTriMeshData** data,
 
 void cGround::WriteBestTime() {
   const DWORD t = bestTime;
+  // An installed game shows the shipped record until the player sets one of
+  // their own, so an unchanged time is not copied into the player's folder.
+  if (t == loadedBestTime && !vrx::PlayerFilesBesideProgram()) return;
   const std::string path =
       vrx::PlayerFileToWrite(TrackFile(directory, "BestTime.dat").c_str(), vrx::PlayerFile::kRecord);
   vrx::WriteFileSafely(path.c_str(), &t, sizeof t);

@@ -53,7 +53,7 @@ done
 noscreen=(env -u DISPLAY -u WAYLAND_DISPLAY HOME="$tmp/home" timeout 60)
 version=$("${noscreen[@]}" "$root/usr/bin/vrx" --version </dev/null) || fail "vrx --version failed"
 echo "installed: $version"
-[ "$version" = "vrx $(dpkg-deb -f "$deb" Version)" ] || fail "vrx --version says '$version'"
+[[ $version == "vrx v$(dpkg-deb -f "$deb" Version)"* ]] || fail "vrx --version says '$version'"
 set +e
 "${noscreen[@]}" "$root/usr/bin/vrx-config" --bogus 2>"$tmp/config.err" </dev/null
 rc=$?
