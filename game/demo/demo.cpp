@@ -141,6 +141,8 @@ void cDemoStats::Reset() {
   laps.clear();
   frames = 0;
   allocations = 0;
+  allocatingFrames = 0;
+  lastAllocatingFrame = 0;
   loadStart = loadMs = 0.0;
   loading = false;
   worst = 0.0f;
@@ -160,6 +162,10 @@ void cDemoStats::FirstFrame(double seconds) {
 void cDemoStats::Frame(double milliseconds, unsigned long allocs) {
   ++frames;
   allocations += allocs;
+  if (allocs) {
+    ++allocatingFrames;
+    lastAllocatingFrame = frames;
+  }
   worst = std::max(worst, static_cast<float>(milliseconds));
   if (times.size() < times.capacity()) times.push_back(static_cast<float>(milliseconds));
 }
@@ -204,8 +210,8 @@ bool cDemoStats::Write(const char* path, const char* track, const char* car) con
   std::fprintf(f, "frame time worst %.2f ms\n", WorstMs());
   std::fprintf(f, "load time %.0f ms\n", loadMs);
   std::fprintf(f, "peak resident memory %.1f MB\n", PeakResidentBytes() / 1048576.0);
-  std::fprintf(f, "heap allocations per race frame %.3f (%lu in %d frames)\n", AllocationsPerFrame(), allocations,
-               frames);
+  std::fprintf(f, "heap allocations per race frame %.3f (%lu in %d frames; allocating frames %d, the last %d)\n",
+               AllocationsPerFrame(), allocations, frames, allocatingFrames, lastAllocatingFrame);
   const bool ok = std::ferror(f) == 0;
   if (std::fclose(f) != 0 || !ok) {
     std::fprintf(stderr, "vrx: cannot write the demo's stats to %s\n", path);

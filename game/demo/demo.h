@@ -69,6 +69,8 @@ class cDemoStats {
   double WorstMs() const;
   double AllocationsPerFrame() const { return frames ? static_cast<double>(allocations) / frames : 0.0; }
   unsigned long Allocations() const { return allocations; }
+  int AllocatingFrames() const { return allocatingFrames; }
+  int LastAllocatingFrame() const { return lastAllocatingFrame; }
 
   // The figures as plain text; false (one stderr line) when the file cannot be written.
   bool Write(const char* path, const char* track, const char* car) const;
@@ -78,6 +80,10 @@ class cDemoStats {
   std::vector<uint32_t> laps;
   int frames = 0;
   unsigned long allocations = 0;
+  // Frames during which anything was allocated, and the last of them (from
+  // 1): one-off work such as the drawing driver compiling a new state shows
+  // as a few early frames.
+  int allocatingFrames = 0, lastAllocatingFrame = 0;
   double loadStart = 0.0, loadMs = 0.0;
   bool loading = false;
   float worst = 0.0f;

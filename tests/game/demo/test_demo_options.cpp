@@ -133,7 +133,7 @@ TEST(DemoStats, FrameFiguresAndTheirFile) {
   for (const char* line :
        {"track Docklands\n", "car Hatch\n", "lap 1 01:01:23 61.234 s\n", "lap 2 00:59:99 59.990 s\n", "laps 2\n",
         "frames drawn 200\n", "frame time median 100.50 ms\n", "frame time 99th percentile 198.00 ms\n",
-        "frame time worst 200.00 ms\n", "load time 750 ms\n", "heap allocations per race frame 0.005 (1 in 200 frames)\n"})
+        "frame time worst 200.00 ms\n", "load time 750 ms\n", "heap allocations per race frame 0.005 (1 in 200 frames; allocating frames 1, the last 51)\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
   EXPECT_NE(text.find("peak resident memory "), std::string::npos);
 
