@@ -36,9 +36,8 @@ struct Result {
   std::string out, err;
 };
 
-// Runs a program of the copy with its output in files, stopping it after timeoutS.
-Result RunProgram(const std::string& dir, std::vector<std::string> args, int timeoutS) {
-  Result r;
+// Starts a program of the copy with its output in dir/run.out and run.err; the pid or -1.
+pid_t Start(const std::string& dir, std::vector<std::string> args) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) env.push_back(*e);
   for (const char* x : {"SDL_AUDIODRIVER=dummy", "VRX_NO_DIALOGS=1", "LIBGL_ALWAYS_SOFTWARE=1", "GALLIUM_DRIVER=llvmpipe"})
@@ -55,24 +54,34 @@ Result RunProgram(const std::string& dir, std::vector<std::string> args, int tim
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return r;
+  return pid;
+}
+
+// Waits for a started program, stopping it after timeoutS.
+Result Wait(const std::string& dir, pid_t pid, int timeoutS) {
+  Result r;
+  if (pid <= 0) return r;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);
   int status = 0;
   while (waitpid(pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
       waitpid(pid, &status, 0);
-      r.err = vrxtest::ReadFile(err);
+      r.err = vrxtest::ReadFile(dir + "/run.err");
       return r;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = vrxtest::ReadFile(out);
-  r.err = vrxtest::ReadFile(err);
+  r.out = vrxtest::ReadFile(dir + "/run.out");
+  r.err = vrxtest::ReadFile(dir + "/run.err");
   return r;
+}
+
+Result RunProgram(const std::string& dir, std::vector<std::string> args, int timeoutS) {
+  return Wait(dir, Start(dir, std::move(args)), timeoutS);
 }
 
 // The number after `key` on its line of the stats text; -1 when missing.
@@ -218,6 +227,30 @@ TEST_F(DemoProgram, CommandLineMistakesEndWithTheirExitCodes) {
   const Result car = RunProgram(dir, {dir + "/vrx", "--demo", "--car", "Hatch2"}, 60);
   EXPECT_EQ(car.code, 2);
   EXPECT_EQ(Said(car.err), "vrx: no car 'Hatch2'; the cars are: " + Names(dir, "Cars.txt"));
+}
+
+TEST_F(DemoProgram, EscEndsADemoWithoutLapsInOrder) {
+  if (system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+  fs::remove(dir + "/stats.txt");
+  const pid_t pid = Start(dir, {dir + "/vrx", "--demo", "--track", "hillcrest", "--stats", dir + "/stats.txt"});
+  ASSERT_GT(pid, 0);
+  // The race runs a few seconds, then Esc goes to the game's window.
+  bool found = false;
+  for (int i = 0; i < 200 && !found; ++i) {
+    found = system("xdotool search --name '^VRX$' >/dev/null 2>&1") == 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(found);
+  std::this_thread::sleep_for(std::chrono::seconds(8));
+  const int sent = system(
+      "xdotool search --name '^VRX$' windowfocus --sync >/dev/null 2>&1; xdotool keydown Escape; sleep 0.3; "
+      "xdotool keyup Escape");
+  EXPECT_EQ(sent, 0);
+  const Result r = Wait(dir, pid, 60);
+  EXPECT_EQ(r.code, 0) << r.err;
+  const std::string stats = vrxtest::ReadFile(dir + "/stats.txt");
+  EXPECT_EQ(Figure(stats, "laps"), 0.0) << stats;
+  EXPECT_GT(Figure(stats, "frames drawn"), 20.0) << stats;
 }
 
 TEST_F(DemoProgram, MissingGameDataEndsTheStart) {
