@@ -28,7 +28,7 @@ std::string HomeFolder() {
 }
 
 // An XDG base folder: the variable when it holds an absolute path (the
-// specification says to ignore relative ones), else HOME/fallback.
+// XDG base directory rules ignore relative ones), else HOME/fallback.
 std::string XdgFolder(const char* variable, const char* fallback) {
   const char* v = std::getenv(variable);
   if (v && v[0] == '/') return v;
