@@ -6,6 +6,7 @@
 #include "car/cRaceCar.h"
 #include "cCar.h"
 #include "platform/win32.h"
+#include "shell/record_file.h"
 
 cReplay::cReplay()
     : carIndex(0), trackIndex(0), damage(0), automatic(0), car(nullptr), lastFetchTick(0), pauseStartTick(0),
@@ -127,4 +128,65 @@ void cReplay::PauseEnds() {
   const DWORD paused = GetTickCount() - pauseStartTick;
   snapshotStartTick += paused;
   stateStartTick += paused;
+}
+
+DWORD cReplay::RecordingClock() const { return GetTickCount() - snapshotStartTick; }
+
+namespace {
+
+// The committed entries of a track plus the one being written, when that one
+// lies after them (so the copy ends on the car's latest sample).
+int32_t Filled(const DWORD* stamps, int32_t count) {
+  if (count < cReplay::kEntries && stamps[count] != cReplay::kEmpty && (count == 0 || stamps[count] > stamps[count - 1]))
+    return count + 1;
+  return count;
+}
+
+// The entries [first, last] of a track that cover [from, to].
+void Cover(const DWORD* stamps, int32_t filled, DWORD from, DWORD to, int32_t* first, int32_t* last) {
+  int32_t a = 0;
+  while (a + 1 < filled && stamps[a + 1] <= from) ++a;
+  int32_t b = a;
+  while (b + 1 < filled && stamps[b] < to) ++b;
+  *first = a;
+  *last = b;
+}
+
+}  // namespace
+
+void cReplay::CopyRecording(DWORD from, DWORD to, vrx::Recording* out) const {
+  out->controlStamps.clear();
+  out->controls.clear();
+  out->stateStamps.clear();
+  out->states.clear();
+  int32_t a, b;
+  const int32_t controls = Filled(snapshotStamps, snapshotCount);
+  if (controls > 0) {
+    Cover(snapshotStamps, controls, from, to, &a, &b);
+    out->controlStamps.insert(out->controlStamps.end(), snapshotStamps + a, snapshotStamps + b + 1);
+    out->controls.insert(out->controls.end(), snapshots + a, snapshots + b + 1);
+  }
+  const int32_t bodies = Filled(stateStamps, stateCount);
+  if (bodies > 0) {
+    Cover(stateStamps, bodies, from, to, &a, &b);
+    out->stateStamps.insert(out->stateStamps.end(), stateStamps + a, stateStamps + b + 1);
+    out->states.insert(out->states.end(), states + a, states + b + 1);
+  }
+}
+
+bool cReplay::LoadRecording(const vrx::Recording& in) {
+  ResetForRecording();
+  const size_t controls = in.controls.size(), bodies = in.states.size();
+  if (controls == 0 || bodies == 0 || controls > (size_t)kEntries || bodies > (size_t)kEntries ||
+      in.controlStamps.size() != controls || in.stateStamps.size() != bodies)
+    return false;
+  for (size_t i = 0; i < controls; ++i) {
+    snapshotStamps[i] = in.controlStamps[i];
+    snapshots[i] = in.controls[i];
+  }
+  for (size_t i = 0; i < bodies; ++i) {
+    stateStamps[i] = in.stateStamps[i];
+    states[i] = in.states[i];
+  }
+  return true;
 }

@@ -11,6 +11,9 @@
 #include "platform/types.h"
 
 class cRaceCar;
+namespace vrx {
+struct Recording;
+}
 
 // A byte copy of the car's 24-byte control block.
 struct ReplaySnapshot {
@@ -60,6 +63,19 @@ class cReplay {
   bool AtEnd();
   void PauseBegins();
   void PauseEnds();
+
+  // The recording's clock now: ms since its first sample, pauses left out.
+  DWORD RecordingClock() const;
+  // Copies the recorded samples that cover [from, to] on the recording's
+  // clock (from the last entry at or before `from` to the first at or after
+  // `to`, as far as there are entries) into out's four sample vectors, with
+  // their stamps unchanged. The entry still being written by the latest
+  // record call counts when it lies after the last kept one. Allocates
+  // nothing when the vectors have room for kEntries samples.
+  void CopyRecording(DWORD from, DWORD to, vrx::Recording* out) const;
+  // Replaces the recording with out's samples (a saved run), ready to play;
+  // false, leaving an empty recording, when they are empty or too many.
+  bool LoadRecording(const vrx::Recording& in);
 
  private:
   friend struct cReplayProbe;  // tests

@@ -4,6 +4,7 @@
 
 #include "../car/race_car_fixture.h"
 #include "shell/cReplay.h"
+#include "shell/record_file.h"
 
 struct cReplayProbe {
   static const DWORD* ControlStamps(cReplay& r) { return r.snapshotStamps; }
@@ -186,6 +187,52 @@ TEST_F(Recorder, AFullRecordingStopsAtTwentyThousandEntries) {
   EXPECT_TRUE(replay->AtEnd());
   replay->RestartForPlayback();
   EXPECT_FALSE(replay->AtEnd());
+}
+
+TEST_F(Recorder, ARangeOfTheRecordingIsCopiedOutAndASavedOnePlaysLikeTheOriginal) {
+  Controls(1, 0, 0.2f, 0, 2);
+  Race(3000, 16);
+  vrx::Recording part;
+  replay->CopyRecording(1000, 2000, &part);
+  ASSERT_GE(part.states.size(), 10u);
+  EXPECT_LE(part.stateStamps.front(), 1000u);
+  EXPECT_GT(part.stateStamps[1], 1000u);
+  EXPECT_GE(part.stateStamps.back(), 2000u);
+  EXPECT_LT(part.stateStamps[part.stateStamps.size() - 2], 2000u);
+  EXPECT_LE(part.controlStamps.front(), 1000u);
+  EXPECT_GE(part.controlStamps.back(), 2000u);
+
+  // The whole run ends on the car's latest sample, the one still being written.
+  vrx::Recording whole;
+  replay->CopyRecording(0, cReplay::kEmpty, &whole);
+  EXPECT_EQ(whole.stateStamps.front(), 0u);
+  EXPECT_GE(whole.stateStamps.back(), 2980u);
+  whole.kind = vrx::RecordKind::kReplay;
+  const std::vector<uint8_t> bytes = vrx::EncodeRecording(whole);
+  vrx::Recording loaded;
+  std::string why;
+  ASSERT_TRUE(vrx::DecodeRecording(bytes.data(), bytes.size(), vrx::RecordKind::kReplay, &loaded, &why)) << why;
+
+  cReplay saved;
+  ASSERT_TRUE(saved.LoadRecording(loaded));
+  saved.RestartForPlayback();
+  replay->RestartForPlayback();
+  int frames = 0;
+  while (!replay->AtEnd() && frames < 400) {
+    EXPECT_FALSE(saved.AtEnd()) << "frame " << frames;
+    const ReplaySnapshot a = replay->GetSnapshot(), b = saved.GetSnapshot();
+    EXPECT_EQ(memcmp(&a, &b, sizeof a), 0) << "frame " << frames;
+    const ReplayState x = replay->GetState(), y = saved.GetState();
+    EXPECT_EQ(memcmp(&x, &y, sizeof x), 0) << "frame " << frames;
+    clockNow += 23;
+    ++frames;
+  }
+  EXPECT_TRUE(saved.AtEnd());
+  EXPECT_GT(frames, 100);
+
+  vrx::Recording none;
+  EXPECT_FALSE(saved.LoadRecording(none));
+  EXPECT_TRUE(saved.AtEnd());
 }
 
 }  // namespace
