@@ -239,6 +239,17 @@ bool Device::CreateBackBuffer(const D3DPRESENT_PARAMETERS& in) {
             p.BackBufferWidth, p.BackBufferHeight, maxSize, maxSize);
     return false;
   }
+  // Full screen shows the back buffer at a display mode of its size, or in a
+  // window of that size; one larger than every mode of the display would only
+  // be a window past the screen's edges holding gigabytes of buffers.
+  SDL_DisplayMode largest;
+  const int display = SDL_GetWindowDisplayIndex(sdl_);
+  if (!p.Windowed && SDL_GetDisplayMode(display < 0 ? 0 : display, 0, &largest) == 0 &&
+      (p.BackBufferWidth > (UINT)largest.w || p.BackBufferHeight > (UINT)largest.h)) {
+    fprintf(stderr, "vrx: a %ux%u screen is larger than the display's largest mode (%dx%d)\n", p.BackBufferWidth,
+            p.BackBufferHeight, largest.w, largest.h);
+    return false;
+  }
 
   MakeCurrent();
   GLuint tex = 0;

@@ -143,3 +143,22 @@ TEST(Present, BackBufferOfTheWindowsSizeIsShownPixelForPixel) {
 }
 
 }  // namespace
+
+// Full screen needs a display mode at least as large as the back buffer; a
+// hand-edited size past every mode makes no device instead of a window
+// beyond the screen holding gigabytes of buffers.
+TEST(Present, FullScreenLargerThanEveryDisplayModeMakesNoDevice) {
+  HWND window = MakeWindow(320, 240);
+  ASSERT_NE(nullptr, window);
+  SDL_DisplayMode largest;
+  ASSERT_EQ(0, SDL_GetDisplayMode(0, 0, &largest));
+  ShowWindow(window, SW_SHOW);
+  cScreen screen;
+  EXPECT_EQ(0, screen.Init3D(window, (DWORD)largest.w + 1, (DWORD)largest.h, 7, FALSE));
+  screen.CleanUp();
+  EXPECT_EQ(0, screen.Init3D(window, (DWORD)largest.w, (DWORD)largest.h * 12, 7, FALSE));
+  screen.CleanUp();
+  EXPECT_EQ(1, screen.Init3D(window, 320, 240, 7, FALSE));
+  screen.CleanUp();
+  DestroyWindow(window);
+}
