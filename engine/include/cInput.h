@@ -19,10 +19,21 @@ class cInput {
   long GetKeyboardState();
   // Acquires the keyboard again after it was lost; returns 0.
   long Restore();
-  // Opens the first game controller that can be opened; 1 when there is one, else 0.
+  // Opens the first game controller that can be opened; 1 when there is one,
+  // else 0. A controller opened before is let go first, so calling it again
+  // picks up one plugged in since.
   int CreateJoy(HWND window);
-  // All zero without a controller or when it cannot be read.
+  // 1 while a controller is open and plugged in (or plugged back in).
+  int JoyPresent();
+  // The controller's state; the resting state (RestingJoyState) without a
+  // controller or when it cannot be read, so a pad that goes away leaves
+  // every control released.
   DIJOYSTATE2 GetJoyState();
+  // A driving controller left alone: axes centred, pedals up (Y 32768,
+  // sliders 65535), POVs centred, no button down.
+  static DIJOYSTATE2 RestingJoyState();
+  // Rumbles the controller, strength 0..1; nothing without one.
+  void Rumble(float strength, DWORD milliseconds);
   // 0 or E_FAIL.
   int CreateMouse(HWND window);
   // All zero without a mouse.

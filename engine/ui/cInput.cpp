@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/rumble.h"
+
 namespace {
 
 // Stops and releases one device, if there is one.
@@ -51,6 +53,7 @@ BOOL cInput::EnumJoystick(LPCDIDEVICEINSTANCEA instance, LPVOID self) {
 
 int cInput::CreateJoy(HWND window) {
   if (!directInput) return 0;
+  Drop(joystick);
   directInput->EnumDevices(DI8DEVCLASS_GAMECTRL, EnumJoystick, this, DIEDFL_ATTACHEDONLY);
   if (!joystick) return 0;
   joystick->SetDataFormat(&c_dfDIJoystick2);
@@ -61,14 +64,39 @@ int cInput::CreateJoy(HWND window) {
   return 1;
 }
 
-DIJOYSTATE2 cInput::GetJoyState() {
+int cInput::JoyPresent() {
+  if (!joystick) return 0;
+  // Taking it up again finds one that was plugged back in.
+  joystick->Acquire();
+  DIDEVCAPS caps;
+  std::memset(&caps, 0, sizeof(caps));
+  caps.dwSize = sizeof(caps);
+  return SUCCEEDED(joystick->GetCapabilities(&caps)) && (caps.dwFlags & DIDC_ATTACHED) ? 1 : 0;
+}
+
+DIJOYSTATE2 cInput::RestingJoyState() {
   DIJOYSTATE2 state;
   std::memset(&state, 0, sizeof(state));
+  state.lX = state.lY = state.lZ = 32768;
+  state.lRx = state.lRy = state.lRz = 32768;
+  state.rglSlider[0] = state.rglSlider[1] = 65535;
+  for (DWORD& pov : state.rgdwPOV) pov = 0xFFFFFFFF;
+  return state;
+}
+
+DIJOYSTATE2 cInput::GetJoyState() {
+  // An all-zero state would read as full throttle, full brake and full
+  // lock: without a controller every control is at rest instead.
+  DIJOYSTATE2 state = RestingJoyState();
   if (!joystick) return state;
   if (FAILED(joystick->Poll())) joystick->Acquire();
-  // A failed read (a controller that went away) leaves the state all zero.
+  // A failed read (a controller that went away) writes nothing.
   joystick->GetDeviceState(sizeof(state), &state);
   return state;
+}
+
+void cInput::Rumble(float strength, DWORD milliseconds) {
+  if (joystick) vrx::RumbleJoystick(joystick, strength, milliseconds);
 }
 
 int cInput::CreateMouse(HWND window) {

@@ -36,6 +36,9 @@ HRESULT InputDevice::GetCapabilities(LPDIDEVCAPS caps) {
 HRESULT InputDevice::Acquire() {
   if (!formatSet) return DIERR_INVALIDPARAM;
   if (Polled()) Update();
+  // A device lost while acquired is no longer acquired; the check after it
+  // may find it plugged back in.
+  if (acquired && !Attached()) acquired = false;
   if (!Attached()) return DIERR_UNPLUGGED;
   if (acquired) return DI_NOEFFECT;
   acquired = true;

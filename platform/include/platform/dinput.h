@@ -11,13 +11,24 @@
 //   it stays acquired until Unacquire, whatever the focus does.
 // - The mouse reports relative motion since the previous read, the wheel in
 //   steps of 120 and four buttons.
-// - Game controllers are SDL joysticks: up to 8 axes (X, Y, Z, Rx, Ry, Rz,
-//   then the two sliders) scaled to 0..65535 with the centre at 32768,
-//   absent axes 0; up to 4 hats as POV angles (centred or absent 0xFFFFFFFF);
-//   up to 128 buttons, 0x80 while down. They are polled devices: the state
-//   is the one taken by the last Poll. A controller that goes away fails its
-//   next Poll with DIERR_INPUTLOST (one line on stderr), then Acquire gives
-//   DIERR_UNPLUGGED and reads give DIERR_NOTACQUIRED; nothing ever blocks.
+// - Game controllers are SDL joysticks. One that SDL's game controller
+//   layer knows (its mapping database, plus gamecontrollerdb.txt beside the
+//   program and in the player's settings folder) reads as a driving device:
+//   left stick X on X (centre 32768, a small dead zone unless it is a
+//   wheel), right trigger on Y as an accelerator pedal (32768 released, 0
+//   pressed down), left trigger on slider 0 as a brake pedal (65535
+//   released, 0 pressed down), left stick Y on Z, right stick on Rx and Ry,
+//   Rz 32768 and slider 1 65535, the d-pad as POV 0, and SDL's controller
+//   buttons in SDL's order (0 south, 1 east, 2 west, 3 north, 4 back, 5
+//   guide, 6 start, ...). Any other joystick reads raw: up to 8 axes (X, Y,
+//   Z, Rx, Ry, Rz, then the two sliders) scaled to 0..65535 with the centre
+//   at 32768, absent axes 0; up to 4 hats as POV angles (centred or absent
+//   0xFFFFFFFF); up to 128 buttons, 0x80 while down. They are polled
+//   devices: the state is the one taken by the last Poll. A controller that
+//   goes away fails its next Poll with DIERR_INPUTLOST (one line on stderr),
+//   then Acquire gives DIERR_UNPLUGGED and reads give DIERR_NOTACQUIRED;
+//   nothing ever blocks. When the same model is plugged in again, the next
+//   Acquire takes it up and says so on stderr. Rumble: platform/rumble.h.
 // - Devices accept only their own data format (c_dfDIKeyboard, c_dfDIMouse,
 //   c_dfDIJoystick2). Cooperative levels are checked for sense and for a live
 //   window, but focus does not take devices away.

@@ -13,6 +13,8 @@
 
 namespace {
 
+bool SameState(const DIJOYSTATE2& a, const DIJOYSTATE2& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+
 bool AllZero(const void* data, size_t size) {
   const BYTE* p = static_cast<const BYTE*>(data);
   for (size_t i = 0; i < size; ++i)
@@ -49,9 +51,13 @@ class InputTest : public ::testing::Test {
   bool realControllers = false;
 };
 
-// A virtual controller held open by the test to move it.
+// A virtual game controller held open by the test to move it (SDL gives
+// it a mapping: axes 0..5 are left stick, right stick, left and right
+// trigger; buttons south, east, west, north). Its motors count rumbles.
 struct VirtualPad {
   SDL_Joystick* handle = nullptr;
+  int rumbles = 0;
+  Uint16 lastLow = 0, lastHigh = 0;
 
   explicit VirtualPad(const char* name) {
     SDL_VirtualJoystickDesc desc;
@@ -61,8 +67,19 @@ struct VirtualPad {
     desc.naxes = 8;
     desc.nbuttons = 4;
     desc.name = name;
+    desc.userdata = this;
+    desc.Rumble = [](void* self, Uint16 low, Uint16 high) {
+      VirtualPad* pad = static_cast<VirtualPad*>(self);
+      ++pad->rumbles;
+      pad->lastLow = low;
+      pad->lastHigh = high;
+      return 0;
+    };
     const int index = SDL_JoystickAttachVirtualEx(&desc);
     if (index >= 0) handle = SDL_JoystickOpen(index);
+    // Triggers rest at the low end of their axes.
+    if (handle) SDL_JoystickSetVirtualAxis(handle, 4, -32768);
+    if (handle) SDL_JoystickSetVirtualAxis(handle, 5, -32768);
   }
   ~VirtualPad() { Unplug(); }
 
@@ -76,11 +93,20 @@ struct VirtualPad {
   }
 };
 
-TEST_F(InputTest, StatesAreZeroWithoutDevices) {
+TEST_F(InputTest, WithoutDevicesTheControllerIsAtRestAndTheMouseStill) {
   cInput input;
   const DIJOYSTATE2 joy = input.GetJoyState();
   EXPECT_EQ(sizeof(joy), 272u);
-  EXPECT_TRUE(AllZero(&joy, sizeof(joy)));
+  // Released pedals and a centred wheel, not the all-zero state that a
+  // driving game would read as full throttle, full brake and full lock.
+  EXPECT_TRUE(SameState(joy, cInput::RestingJoyState()));
+  EXPECT_EQ(joy.lX, 32768);
+  EXPECT_EQ(joy.lY, 32768);
+  EXPECT_EQ(joy.rglSlider[0], 65535);
+  EXPECT_EQ(joy.rgdwPOV[0], 0xFFFFFFFFu);
+  EXPECT_TRUE(AllZero(joy.rgbButtons, sizeof(joy.rgbButtons)));
+  EXPECT_EQ(input.JoyPresent(), 0);
+  input.Rumble(1.0f, 100);  // nothing to rumble, nothing happens
   const DIMOUSESTATE mouse = input.GetMouseState();
   EXPECT_EQ(sizeof(mouse), 16u);
   EXPECT_TRUE(AllZero(&mouse, sizeof(mouse)));
@@ -94,7 +120,7 @@ TEST_F(InputTest, StatesAreZeroWithoutDevices) {
   if (!realControllers) {
     EXPECT_EQ(input.CreateJoy(window), 0);
     const DIJOYSTATE2 none = input.GetJoyState();
-    EXPECT_TRUE(AllZero(&none, sizeof(none)));
+    EXPECT_TRUE(SameState(none, cInput::RestingJoyState()));
   }
   const DIMOUSESTATE noMouse = input.GetMouseState();
   EXPECT_TRUE(AllZero(&noMouse, sizeof(noMouse)));
@@ -204,24 +230,80 @@ TEST_F(InputTest, TheFirstControllerThatOpensIsUsed) {
   input.CleanUp();
 }
 
-TEST_F(InputTest, AControllerUnpluggedMidGameReadsZeroAndIsReportedOnce) {
+TEST_F(InputTest, AnUntouchedPadIsAtRestAndItsTriggersArePedals) {
+  if (realControllers) GTEST_SKIP() << "a real game controller is attached";
+  VirtualPad pad("Rest Pad");
+  ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
+  cInput input;
+  ASSERT_EQ(input.Init(nullptr), 0);
+  ASSERT_EQ(input.CreateJoy(window), 1);
+  EXPECT_EQ(input.JoyPresent(), 1);
+  EXPECT_TRUE(SameState(input.GetJoyState(), cInput::RestingJoyState()));
+
+  SDL_JoystickSetVirtualAxis(pad.handle, 5, 32767);  // right trigger down
+  SDL_JoystickSetVirtualAxis(pad.handle, 4, 32767);  // left trigger down
+  DIJOYSTATE2 s = input.GetJoyState();
+  EXPECT_EQ(s.lY, 0);
+  EXPECT_EQ(s.rglSlider[0], 0);
+  SDL_JoystickSetVirtualAxis(pad.handle, 5, -32768);
+  SDL_JoystickSetVirtualAxis(pad.handle, 4, -32768);
+  EXPECT_TRUE(SameState(input.GetJoyState(), cInput::RestingJoyState()));
+  input.CleanUp();
+}
+
+TEST_F(InputTest, AControllerUnpluggedMidGameRestsIsReportedOnceAndComesBack) {
   if (realControllers) GTEST_SKIP() << "a real game controller is attached";
   VirtualPad pad("Loose Pad");
   ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
   cInput input;
   ASSERT_EQ(input.Init(nullptr), 0);
   ASSERT_EQ(input.CreateJoy(window), 1);
-  SDL_JoystickSetVirtualAxis(pad.handle, 1, 32767);
-  EXPECT_EQ(input.GetJoyState().lY, 65535);
+  SDL_JoystickSetVirtualAxis(pad.handle, 5, 32767);
+  SDL_JoystickSetVirtualButton(pad.handle, 0, SDL_PRESSED);
+  EXPECT_EQ(input.GetJoyState().lY, 0);
 
   pad.Unplug();
   testing::internal::CaptureStderr();
   for (int frame = 0; frame < 30; ++frame) {
     const DIJOYSTATE2 s = input.GetJoyState();
-    EXPECT_TRUE(AllZero(&s, sizeof(s))) << frame;
+    EXPECT_TRUE(SameState(s, cInput::RestingJoyState())) << frame;
   }
+  EXPECT_EQ(input.JoyPresent(), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "vrx: game controller \"Loose Pad\" was disconnected\n");
+
+  // The same pad plugged back in is read again without a new CreateJoy.
+  VirtualPad back("Loose Pad");
+  ASSERT_NE(back.handle, nullptr) << SDL_GetError();
+  SDL_JoystickSetVirtualAxis(back.handle, 5, 32767);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(input.GetJoyState().lY, 0);
+  EXPECT_EQ(input.JoyPresent(), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "vrx: game controller \"Loose Pad\" is back\n");
   EXPECT_EQ(input.CleanUp(), 0);
+}
+
+TEST_F(InputTest, CreateJoyAgainPicksUpAPadPluggedInLaterAndRumbleReachesIt) {
+  if (realControllers) GTEST_SKIP() << "a real game controller is attached";
+  cInput input;
+  ASSERT_EQ(input.Init(nullptr), 0);
+  EXPECT_EQ(input.CreateJoy(window), 0);
+  VirtualPad pad("Late Pad");
+  ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
+  EXPECT_EQ(input.JoyPresent(), 0);
+  EXPECT_EQ(input.CreateJoy(window), 1);
+  EXPECT_EQ(input.CreateJoy(window), 1);  // again: the open one is let go first
+  EXPECT_EQ(input.JoyPresent(), 1);
+
+  input.Rumble(0.5f, 200);
+  EXPECT_EQ(pad.rumbles, 1);
+  EXPECT_NEAR(pad.lastLow, 32767, 1);
+  EXPECT_LT(pad.lastHigh, pad.lastLow);  // the light motor only for hard knocks
+  input.Rumble(3.0f, 200);
+  EXPECT_EQ(pad.lastLow, 65535);
+  EXPECT_EQ(pad.lastHigh, 65535);
+  input.Rumble(-1.0f, 200);
+  EXPECT_EQ(pad.lastLow, 0);
+  input.CleanUp();
 }
 
 }  // namespace

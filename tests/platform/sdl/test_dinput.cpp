@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <cstdlib>
+
 #include "platform/dinput.h"
+#include "platform/rumble.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "sdl/keys.h"
+#include "test_support.h"
 
 namespace {
 
@@ -233,15 +237,28 @@ TEST_F(DirectInputTest, DevicesKeepTheirDirectInputObjectAlive) {
 // Game controllers
 
 // A virtual controller of this process; the test holds it open to move it.
+// A wheel has no mapping of its own; a virtual game controller gets one
+// from SDL (axes: left stick, right stick, left and right trigger; buttons
+// in SDL's controller order). Its motors count rumbles.
 struct VirtualPad {
   int index = -1;
   SDL_Joystick* handle = nullptr;
+  int rumbles = 0;
+  Uint16 lastLow = 0, lastHigh = 0;
 
-  VirtualPad(const char* name, int axes, int buttons, int hats) {
+  VirtualPad(const char* name, int axes, int buttons, int hats, SDL_JoystickType type = SDL_JOYSTICK_TYPE_WHEEL) {
     SDL_VirtualJoystickDesc desc;
     std::memset(&desc, 0, sizeof(desc));
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_WHEEL;
+    desc.type = type;
+    desc.userdata = this;
+    desc.Rumble = [](void* self, Uint16 low, Uint16 high) {
+      VirtualPad* pad = static_cast<VirtualPad*>(self);
+      ++pad->rumbles;
+      pad->lastLow = low;
+      pad->lastHigh = high;
+      return 0;
+    };
     desc.naxes = static_cast<Uint16>(axes);
     desc.nbuttons = static_cast<Uint16>(buttons);
     desc.nhats = static_cast<Uint16>(hats);
@@ -402,6 +419,163 @@ TEST_F(ControllerTest, AControllerGoneOrRefusedBeforeOpeningIsNotCreated) {
   pad.Unplug();
   EXPECT_EQ(di->CreateDevice(list[0].guidInstance, &joy, nullptr), DIERR_DEVICENOTREG);
   EXPECT_EQ(joy, nullptr);
+}
+
+DIJOYSTATE2 Read(IDirectInputDevice8A* joy) {
+  DIJOYSTATE2 s;
+  std::memset(&s, 0x5A, sizeof(s));
+  EXPECT_EQ(joy->Poll(), DI_OK);
+  EXPECT_EQ(joy->GetDeviceState(sizeof(s), &s), DI_OK);
+  return s;
+}
+
+TEST_F(ControllerTest, AMappedPadReadsAsADrivingDeviceAtRestUntilTouched) {
+  VirtualPad pad("Driving Pad", 6, 15, 0, SDL_JOYSTICK_TYPE_GAMECONTROLLER);
+  ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
+  const std::vector<DIDEVICEINSTANCEA> list = Controllers();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(GET_DIDEVICE_TYPE(list[0].dwDevType), DI8DEVTYPE_GAMEPAD);
+  IDirectInputDevice8A* joy = Open(list[0].guidInstance, &c_dfDIJoystick2, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+  ASSERT_NE(joy, nullptr);
+  DIDEVCAPS caps{};
+  caps.dwSize = sizeof(caps);
+  ASSERT_EQ(joy->GetCapabilities(&caps), DI_OK);
+  EXPECT_EQ(caps.dwPOVs, 1u);
+  EXPECT_GE(caps.dwButtons, 15u);
+
+  // Sticks centred, triggers released.
+  for (int axis = 0; axis < 4; ++axis) SDL_JoystickSetVirtualAxis(pad.handle, axis, 0);
+  SDL_JoystickSetVirtualAxis(pad.handle, 4, -32768);
+  SDL_JoystickSetVirtualAxis(pad.handle, 5, -32768);
+  DIJOYSTATE2 s = Read(joy);
+  EXPECT_EQ(s.lX, 32768);
+  EXPECT_EQ(s.lY, 32768);  // accelerator up
+  EXPECT_EQ(s.lZ, 32768);
+  EXPECT_EQ(s.lRx, 32768);
+  EXPECT_EQ(s.lRy, 32768);
+  EXPECT_EQ(s.rglSlider[0], 65535);  // brake up
+  EXPECT_EQ(s.rgdwPOV[0], 0xFFFFFFFFu);
+  for (int i = 0; i < 128; ++i) EXPECT_EQ(s.rgbButtons[i], 0) << i;
+  EXPECT_EQ(s.lVX, 0);
+
+  // A stick that does not quite come back to the centre still reads centred;
+  // the ends are the ends.
+  SDL_JoystickSetVirtualAxis(pad.handle, 0, 1500);
+  EXPECT_EQ(Read(joy).lX, 32768);
+  SDL_JoystickSetVirtualAxis(pad.handle, 0, -32768);
+  EXPECT_EQ(Read(joy).lX, 0);
+  SDL_JoystickSetVirtualAxis(pad.handle, 0, 32767);
+  EXPECT_GE(Read(joy).lX, 65530);
+  SDL_JoystickSetVirtualAxis(pad.handle, 0, 16384);
+  s = Read(joy);
+  EXPECT_GT(s.lX, 32768 + 12000);
+  EXPECT_LT(s.lX, 32768 + 16384);
+
+  // Triggers are pedals: halfway and all the way down.
+  SDL_JoystickSetVirtualAxis(pad.handle, 5, 0);
+  EXPECT_NEAR(Read(joy).lY, 16384, 2);
+  SDL_JoystickSetVirtualAxis(pad.handle, 5, 32767);
+  SDL_JoystickSetVirtualAxis(pad.handle, 4, 32767);
+  s = Read(joy);
+  EXPECT_EQ(s.lY, 0);
+  EXPECT_EQ(s.rglSlider[0], 0);
+
+  // South and east are buttons 0 and 1; the d-pad is the POV.
+  SDL_JoystickSetVirtualButton(pad.handle, 0, SDL_PRESSED);
+  SDL_JoystickSetVirtualButton(pad.handle, 1, SDL_PRESSED);
+  SDL_JoystickSetVirtualButton(pad.handle, 11, SDL_PRESSED);  // d-pad up
+  SDL_JoystickSetVirtualButton(pad.handle, 14, SDL_PRESSED);  // d-pad right
+  s = Read(joy);
+  EXPECT_EQ(s.rgbButtons[0], 0x80);
+  EXPECT_EQ(s.rgbButtons[1], 0x80);
+  EXPECT_EQ(s.rgbButtons[2], 0);
+  EXPECT_EQ(s.rgdwPOV[0], 4500u);
+  joy->Release();
+}
+
+TEST_F(ControllerTest, RumbleRunsThePadsMotorsWhilePluggedIn) {
+  VirtualPad pad("Rumble Pad", 6, 15, 0, SDL_JOYSTICK_TYPE_GAMECONTROLLER);
+  ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
+  const std::vector<DIDEVICEINSTANCEA> list = Controllers();
+  ASSERT_EQ(list.size(), 1u);
+  IDirectInputDevice8A* joy = Open(list[0].guidInstance, &c_dfDIJoystick2, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+  ASSERT_NE(joy, nullptr);
+  EXPECT_TRUE(vrx::RumbleJoystick(joy, 0.25f, 100));
+  EXPECT_EQ(pad.rumbles, 1);
+  EXPECT_NEAR(pad.lastLow, 16384, 1);
+  EXPECT_LT(pad.lastHigh, pad.lastLow);
+  EXPECT_TRUE(vrx::RumbleJoystick(joy, 1.0f, 100));
+  EXPECT_EQ(pad.lastLow, 65535);
+  EXPECT_EQ(pad.lastHigh, 65535);
+
+  IDirectInputDevice8A* keyboard = Open(GUID_SysKeyboard, &c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+  ASSERT_NE(keyboard, nullptr);
+  EXPECT_FALSE(vrx::RumbleJoystick(keyboard, 1.0f, 100));
+  EXPECT_FALSE(vrx::RumbleJoystick(nullptr, 1.0f, 100));
+  keyboard->Release();
+
+  pad.Unplug();
+  testing::internal::CaptureStderr();
+  const int before = pad.rumbles;
+  EXPECT_FALSE(vrx::RumbleJoystick(joy, 1.0f, 100));
+  EXPECT_EQ(pad.rumbles, before);
+  testing::internal::GetCapturedStderr();
+  joy->Release();
+}
+
+// A mapping file beside the program makes a wheel SDL does not know a
+// driving device; the player's own file, read after it, wins.
+TEST_F(ControllerTest, MappingFilesBesideTheProgramAndInTheSettingsFolderAreRead) {
+  VirtualPad wheel("Mapped Wheel", 3, 2, 0);
+  ASSERT_NE(wheel.handle, nullptr) << SDL_GetError();
+  char guid[64];
+  SDL_JoystickGetGUIDString(SDL_JoystickGetGUID(wheel.handle), guid, sizeof(guid));
+  for (int i = 4; i < 8; ++i) guid[i] = '0';  // database lines carry no name checksum
+  const std::string dir = vrxtest::MakeTempDir("dinput_mappings");
+  const std::string program = dir + "/program", config = dir + "/config";
+  ASSERT_TRUE(vrxtest::WriteTextFile(program + "/gamecontrollerdb.txt",
+                                     std::string(guid) + ",Mapped Wheel,leftx:a0,righttrigger:a1,lefttrigger:a2,a:b0,b:b1,platform:Linux,\n"));
+  vrxtesting::SetProgramDir(program.c_str());
+  const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+  const std::string keepConfig = oldConfig ? oldConfig : "";
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+
+  auto readWheel = [&]() {
+    di->Release();
+    void* object = nullptr;
+    EXPECT_EQ(DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A, &object, nullptr), DI_OK);
+    di = static_cast<IDirectInput8A*>(object);
+    const std::vector<DIDEVICEINSTANCEA> list = Controllers();
+    EXPECT_EQ(list.size(), 1u);
+    DIJOYSTATE2 s{};
+    if (list.empty()) return s;
+    IDirectInputDevice8A* joy = Open(list[0].guidInstance, &c_dfDIJoystick2, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    if (!joy) return s;
+    s = Read(joy);
+    joy->Release();
+    return s;
+  };
+
+  SDL_JoystickSetVirtualAxis(wheel.handle, 0, -32768);
+  SDL_JoystickSetVirtualAxis(wheel.handle, 1, -32768);  // pedals up
+  SDL_JoystickSetVirtualAxis(wheel.handle, 2, 32767);   // brake down
+  SDL_JoystickSetVirtualButton(wheel.handle, 0, SDL_PRESSED);
+  DIJOYSTATE2 s = readWheel();
+  EXPECT_EQ(s.lX, 0);
+  EXPECT_EQ(s.lY, 32768);
+  EXPECT_EQ(s.rglSlider[0], 0);
+  EXPECT_EQ(s.rgbButtons[0], 0x80);
+  EXPECT_EQ(s.rgbButtons[1], 0);
+
+  ASSERT_TRUE(vrxtest::WriteTextFile(config + "/vrx/gamecontrollerdb.txt",
+                                     std::string(guid) + ",Mapped Wheel,leftx:a0,righttrigger:a1,lefttrigger:a2,a:b1,b:b0,platform:Linux,\n"));
+  s = readWheel();
+  EXPECT_EQ(s.rgbButtons[0], 0);
+  EXPECT_EQ(s.rgbButtons[1], 0x80);
+
+  vrxtesting::SetProgramDir(nullptr);
+  if (oldConfig) setenv("XDG_CONFIG_HOME", keepConfig.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
