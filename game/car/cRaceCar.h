@@ -107,6 +107,9 @@ class cRaceCar {
   // crash sound; keeps the latch shared by all cars (a long contact at speed
   // plays it every second step).
   static bool CrashSoundDue(int collision, D3DXVECTOR3 bodyVelocity);
+  // How hard the controller rumbles (0..1) for a crash at this body speed
+  // (m/s): a light knock at the crash sound's threshold, full from 20 m/s.
+  static float CrashRumble(float speed);
 
   // Read-only views for the race loop and tools.
   D3DXVECTOR3 GetPosition() const { return position; }

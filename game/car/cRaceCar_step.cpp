@@ -20,6 +20,7 @@ constexpr BYTE kLeftCtrl = 0x1D;
 constexpr float kSkidStepSq = 0.5f;  // a mark segment per sqrt(0.5) m of skid
 constexpr float kDentReach = 0.5f;   // vertices this near a contact are pushed out
 constexpr DWORD kDentColour = 0x00404040;
+constexpr DWORD kCrashRumbleMs = 250;
 
 bool Held(const BYTE* keys, BYTE code) { return (keys[code] & 0x80) != 0; }
 
@@ -37,7 +38,12 @@ void cRaceCar::Step(float dt) {
       }
       break;
     case 1:
-      if (input) ReadJoystick();
+      if (input) {
+        // Only the joystick drives; the key table is still kept fresh for
+        // the race's own keys (the camera).
+        input->GetKeyboardState();
+        ReadJoystick();
+      }
       break;
     case 2:
       if (input) {
@@ -226,7 +232,12 @@ void cRaceCar::UpdateSounds() {
   }
 
   crashSound->SetPos(&position);
-  if (CrashSoundDue(car->IsCollision(), car->GetBodyVel())) crashSound->Play();
+  const D3DXVECTOR3 bodyVelocity = car->GetBodyVel();
+  if (CrashSoundDue(car->IsCollision(), bodyVelocity)) {
+    crashSound->Play();
+    // The player feels what they hear, on the controller they drive with.
+    if (controlMode == 1 && input) input->Rumble(CrashRumble(D3DXVec3Length(&bodyVelocity)), kCrashRumbleMs);
+  }
 }
 
 unsigned long cRaceCar::EngineSoundFreq(float engineSpeed) {
@@ -235,6 +246,12 @@ unsigned long cRaceCar::EngineSoundFreq(float engineSpeed) {
   if (!(rpm > -1499.0f)) return 8;
   if (rpm > 1.0e6f) return 8UL * (1500 + 1000000);
   return (unsigned long)((1500L + (long)(int)rpm) * 8L);
+}
+
+float cRaceCar::CrashRumble(float speed) {
+  if (!(speed > 1.0f)) return 0.0f;
+  const float strength = 0.25f + 0.75f * (speed - 1.0f) / 19.0f;
+  return strength < 1.0f ? strength : 1.0f;
 }
 
 bool cRaceCar::CrashSoundDue(int collision, D3DXVECTOR3 bodyVelocity) {

@@ -179,6 +179,12 @@ void RunRace() {
   PauseScreen(adjust);
 }
 
+int DrivingControlMode() {
+  if (!(gScreenCfg.Reserved & kCfgController)) return 0;
+  if (!gInput.JoyPresent()) gInput.CreateJoy(gWindow);
+  return gInput.JoyPresent() ? 1 : 0;
+}
+
 void RunDrive(int replay) {
   gMenuMusic.Stop();
   delete gCarPreview;
@@ -214,7 +220,7 @@ void RunDrive(int replay) {
       gReplay->damage = damage;
       gReplay->automatic = automatic;
     }
-    gRaceCar->controlMode = replay || gDemo.Active() ? 3 : 0;
+    gRaceCar->controlMode = replay || gDemo.Active() ? 3 : DrivingControlMode();
     gDemo.DriveReady(gGround, gRaceCar->GetCar());
     gRaceCar->deformation = damage;
     gScreen.ClearScreen();

@@ -13,6 +13,11 @@ extern cRaceCar* gRaceCar;
 // The last lap booked in this drive; 0 before the first.
 extern DWORD gLastLapTime;
 
+// How the player drives the next race: 1 (the game controller) when the
+// settings ask for it and a controller is plugged in, else 0 (the keyboard).
+// A controller plugged in since the game started is picked up here.
+int DrivingControlMode();
+
 // Builds the track and the car, runs the race loop (and the pause screen),
 // tears both down and rebuilds the menu's previews. replay 0: the player
 // drives and the run is recorded; 1: the last recorded run is played back.

@@ -48,6 +48,10 @@ struct _PLAYERCFG {
 };
 #pragma pack(pop)
 static_assert(sizeof(_SCREENCFG) == 36, "vrx.cfg is 36 bytes");
+
+// Bit 1 of vrx.cfg's reserved word: races are driven with the game
+// controller when one is plugged in.
+constexpr uint32_t kCfgController = 2;
 static_assert(sizeof(_PLAYERCFG) == 48, "vrx.ini is 48 bytes");
 
 // The language strings the game keeps loaded (by id, 1 .. 53).

@@ -3,6 +3,7 @@
 // and packages:
 //   vrx-config --width 1280 --height 720 --depth 32 --view 5
 //   vrx-config --defaults            the desktop's mode, 32-bit, view 5
+//   --controller                     races with the game controller
 // Bad arguments print the usage line and exit with 2, writing nothing.
 #include <cstdio>
 #include <string>
@@ -46,11 +47,12 @@ int main(int argc, char** argv) {
   cfg.colour32 = request.depth == 32 ? 1 : 0;
   cfg.adapter = adapter;
   cfg.viewLevel = uint32_t(request.view);
+  if (request.controller) cfg.reserved |= kController;
   if (!WriteSettings(path, cfg, &error)) {
     std::fprintf(stderr, "vrx-config: %s\n", error.c_str());
     return 1;
   }
-  std::printf("vrx-config: %s: %u x %u, %d-bit colour, view distance %d\n", path.c_str(), cfg.width, cfg.height,
-              request.depth, request.view);
+  std::printf("vrx-config: %s: %u x %u, %d-bit colour, view distance %d%s\n", path.c_str(), cfg.width, cfg.height,
+              request.depth, request.view, request.controller ? ", game controller" : "");
   return 0;
 }

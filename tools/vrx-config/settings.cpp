@@ -30,7 +30,7 @@ bool ParseNumber(const char* text, long lo, long hi, long* out) {
 }  // namespace
 
 const char* UsageLine() {
-  return "usage: vrx-config [--width W --height H] [--depth 16|32] [--view 1-10] [--defaults] [--file PATH]";
+  return "usage: vrx-config [--width W --height H] [--depth 16|32] [--view 1-10] [--controller] [--defaults] [--file PATH]";
 }
 
 bool ParseArguments(int argc, char** argv, Request* r, std::string* error) {
@@ -41,6 +41,11 @@ bool ParseArguments(int argc, char** argv, Request* r, std::string* error) {
     long v = 0;
     if (arg == "--defaults") {
       r->defaults = true;
+      chose = true;
+      continue;
+    }
+    if (arg == "--controller") {
+      r->controller = true;
       chose = true;
       continue;
     }

@@ -14,7 +14,7 @@ struct _SCREENCFG {
   uint32_t width;
   uint32_t height;
   uint32_t colour32;  // nonzero: 32-bit colour, 0: 16-bit
-  uint32_t reserved;
+  uint32_t reserved;  // switches, below
   GUID adapter;       // DeviceIdentifier of adapter 0
   uint32_t viewLevel; // far plane = level x 80
 };
@@ -25,6 +25,8 @@ namespace vrxconfig {
 
 constexpr int kMinViewLevel = 1, kMaxViewLevel = 10, kDefaultViewLevel = 5;
 constexpr uint32_t kMinSize = 320, kMaxSize = 16384;
+// Switches in the reserved word; a clear bit keeps the game as it always was.
+constexpr uint32_t kController = 2;  // races use the game controller when one is plugged in
 
 // What the command line asks for.
 struct Request {
@@ -33,6 +35,7 @@ struct Request {
   uint32_t width = 0, height = 0;
   int depth = 32;
   int view = kDefaultViewLevel;
+  bool controller = false;  // --controller
   std::string file;       // --file, else where the game reads it (user_files.h)
 };
 

@@ -1,5 +1,6 @@
-// The settings window: three rows (screen mode, colour depth, view distance),
-// each stepped with its arrows or the arrow keys, and Save and Cancel. It
+// The settings window: a row per setting (screen mode, colour depth, view
+// distance, game controller), each stepped with its arrows or the arrow
+// keys, and Save and Cancel. It
 // draws with the game's own font and button pictures from DATA/MENU, so it
 // looks like the game.
 #include <SDL.h>
@@ -18,7 +19,9 @@ namespace vrxconfig {
 
 namespace {
 
-constexpr int kWidth = 460, kHeight = 330;
+// Rows are kRowPitch apart from kFirstRow; Save and Cancel below the last.
+constexpr int kRows = 4, kFirstRow = 62, kRowPitch = 60;
+constexpr int kWidth = 460, kHeight = kFirstRow + kRows * kRowPitch + 88;
 
 struct Font {
   SDL_Texture* texture = nullptr;
@@ -131,6 +134,8 @@ private:
     if (ReadSettings(path, &old)) {
       want = Mode{old.width, old.height};
       depth32 = old.colour32 != 0;
+      controller = (old.reserved & kController) != 0;
+      keptBits = old.reserved & ~kController;
       if (old.viewLevel >= uint32_t(kMinViewLevel) && old.viewLevel <= uint32_t(kMaxViewLevel)) view = int(old.viewLevel);
     } else {
       DesktopMode(&want);
@@ -145,13 +150,14 @@ private:
       if (modes[i].width == want.width && modes[i].height == want.height) mode = int(i);
   }
 
-  SDL_Rect Arrow(int row, int side) const { return SDL_Rect{side ? 400 : 210, 62 + row * 60, 36, 34}; }
-  SDL_Rect Button(int which) const { return SDL_Rect{which ? 250 : 90, 262, 120, 42}; }
+  SDL_Rect Arrow(int row, int side) const { return SDL_Rect{side ? 400 : 210, kFirstRow + row * kRowPitch, 36, 34}; }
+  SDL_Rect Button(int which) const { return SDL_Rect{which ? 250 : 90, kFirstRow + kRows * kRowPitch + 20, 120, 42}; }
 
   void Step(int row, int by) {
     if (row == 0) mode = std::max(0, std::min(int(modes.size()) - 1, mode - by));
     if (row == 1) depth32 = !depth32;
     if (row == 2) view = std::max(kMinViewLevel, std::min(kMaxViewLevel, view + by));
+    if (row == 3) controller = !controller;
   }
 
   // 0 saved, 1 failed, 3 cancelled; -1 to go on.
@@ -162,9 +168,9 @@ private:
         case SDLK_ESCAPE: return 3;
         case SDLK_RETURN:
         case SDLK_KP_ENTER: return Save();
-        case SDLK_UP: focus = (focus + 2) % 3; break;
+        case SDLK_UP: focus = (focus + kRows - 1) % kRows; break;
         case SDLK_DOWN:
-        case SDLK_TAB: focus = (focus + 1) % 3; break;
+        case SDLK_TAB: focus = (focus + 1) % kRows; break;
         case SDLK_LEFT: Step(focus, -1); break;
         case SDLK_RIGHT: Step(focus, 1); break;
         default: break;
@@ -172,7 +178,7 @@ private:
     }
     if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_LEFT) {
       const int x = e.button.x, y = e.button.y;
-      for (int row = 0; row < 3; ++row)
+      for (int row = 0; row < kRows; ++row)
         for (int side = 0; side < 2; ++side)
           if (Inside(Arrow(row, side), x, y)) {
             focus = row;
@@ -191,6 +197,8 @@ private:
     cfg.colour32 = depth32 ? 1 : 0;
     cfg.adapter = adapter;
     cfg.viewLevel = uint32_t(view);
+    // Switches this window does not show stay as they were.
+    cfg.reserved = keptBits | (controller ? kController : 0);
     std::string error;
     if (!WriteSettings(path, cfg, &error)) {
       std::fprintf(stderr, "vrx-config: %s\n", error.c_str());
@@ -214,12 +222,13 @@ private:
     const SDL_Rect rule{20, 48, kWidth - 40, 2};
     SDL_RenderFillRect(renderer, &rule);
     font.Draw(renderer, 20, 10, 1.0f, "VRX settings");
-    const std::string labels[3] = {"Screen mode", "Colour depth", "View distance"};
-    const std::string values[3] = {std::to_string(modes[size_t(mode)].width) + " x " + std::to_string(modes[size_t(mode)].height),
+    const std::string labels[kRows] = {"Screen mode", "Colour depth", "View distance", "Game controller"};
+    const std::string values[kRows] = {std::to_string(modes[size_t(mode)].width) + " x " + std::to_string(modes[size_t(mode)].height),
                                    depth32 ? "32-bit" : "16-bit",
-                                   std::to_string(view) + "  (" + std::to_string(view * 80) + " m)"};
-    for (int row = 0; row < 3; ++row) {
-      const int y = 62 + row * 60;
+                                   std::to_string(view) + "  (" + std::to_string(view * 80) + " m)",
+                                   controller ? "On" : "Off"};
+    for (int row = 0; row < kRows; ++row) {
+      const int y = kFirstRow + row * kRowPitch;
       if (row == focus) Skin(frame, SDL_Rect{12, y - 6, kWidth - 24, 46});
       font.Draw(renderer, 26, float(y + 4), 0.8f, labels[row]);
       Centred(SDL_Rect{246, y, 154, 34}, 0.8f, values[row]);
@@ -246,6 +255,8 @@ private:
   std::vector<Mode> modes;
   int mode = 0, view = kDefaultViewLevel, focus = 0;
   bool depth32 = true;
+  bool controller = false;
+  uint32_t keptBits = 0;  // the reserved word's other switches, from the file
 };
 
 }  // namespace

@@ -100,6 +100,32 @@ TEST(VrxConfig, WritesTheSettingsTheGameReads) {
   EXPECT_EQ(U32(b, 32), 10u);
 }
 
+TEST(VrxConfig, TheControllerSwitchIsBitOneOfTheReservedWord) {
+  const std::string dir = vrxtest::MakeTempDir("vrx_config_controller");
+  const std::string cfg = dir + "/vrx.cfg";
+  Outcome r = Config({"--width", "800", "--height", "600", "--controller", "--file", cfg}, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("game controller"), std::string::npos) << r.out;
+  std::string b = vrxtest::ReadFile(cfg);
+  ASSERT_EQ(b.size(), 36u);
+  EXPECT_EQ(U32(b, 12), 2u);  // only bit 1: the other switches keep the game's old behaviour
+  EXPECT_EQ(U32(b, 0), 800u);
+  EXPECT_EQ(U32(b, 32), 5u);
+
+  // The command line writes the whole file: without the flag the switch is off.
+  r = Config({"--defaults", "--file", cfg}, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  b = vrxtest::ReadFile(cfg);
+  ASSERT_EQ(b.size(), 36u);
+  EXPECT_EQ(U32(b, 12), 0u);
+  EXPECT_EQ(r.out.find("game controller"), std::string::npos) << r.out;
+
+  // The switch alone is no screen mode.
+  r = Config({"--controller", "--file", cfg}, dir);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("usage: vrx-config"), std::string::npos) << r.err;
+}
+
 TEST(VrxConfig, DefaultsAreTheDesktopsMode) {
   const std::string dir = vrxtest::MakeTempDir("vrx_config_defaults");
   const std::string cfg = dir + "/vrx.cfg";
