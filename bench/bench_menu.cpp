@@ -1,9 +1,8 @@
 // The game's start-up and menu, timed: from process start to the first name
 // screen frame presented, and the main menu's frame rate with its panel
 // (track picture, turning car) shown. Runs in the bin folder like the game,
-// with its vrx.cfg (one for 800 x 600 is written, and removed again, when
-// there is none).
-#include <sys/stat.h>
+// at 800 x 600 (the settings file beside it is set for the run and put back
+// after).
 #include <time.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "platform/testing.h"
+#include "race_setup.h"
 #include "shell/menu.h"
 #include "shell/program.h"
 #include "shell/startup.h"
@@ -37,12 +37,9 @@ double SinceProcessStart() {
 }  // namespace
 
 int main() {
-  struct stat st;
-  const bool ownConfig = stat("vrx.cfg", &st) != 0;
-  if (ownConfig && std::system("./vrx-config --width 800 --height 600 --depth 32 --view 5 >/dev/null") != 0) {
-    std::fprintf(stderr, "bench_menu: cannot write vrx.cfg\n");
-    return 1;
-  }
+  if (!vrxbench::EnterProgramDirectory("bench_menu")) return 1;
+  vrxbench::BenchSettings settings;
+  if (!settings.Apply("bench_menu")) return 1;
   setenv("VRX_NO_DIALOGS", "1", 1);
   int exitCode = 0;
   if (!StartProgram(nullptr, &exitCode)) {
@@ -69,6 +66,5 @@ int main() {
   std::printf("main menu with panel: %.1f frames per second (%.2f ms a frame, %d frames)\n", frames / seconds,
               seconds * 1000.0 / frames, frames);
   Shutdown(nullptr, 0);
-  if (ownConfig) unlink("vrx.cfg");
   return 0;
 }

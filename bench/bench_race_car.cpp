@@ -37,6 +37,7 @@
 #include "mathkit/mathkit.h"
 #include "platform/dinput.h"
 #include "platform/testing.h"
+#include "race_setup.h"
 #include "screen_fixture.h"
 #include "sound/cListener.h"
 
@@ -87,61 +88,9 @@ void cCar::DoStep(float dt) {
 
 namespace {
 
-const char* const kTracks[] = {"Riverside", "Hillcrest", "Docklands"};
-const char* const kCar = "DATA\\CARS\\Hatch\\Hatch";
+using vrxbench::kCar;
+using vrxbench::kTracks;
 constexpr int kStepsPerPlace = 60 * 6;
-
-bool Exists(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f) std::fclose(f);
-  return f != nullptr;
-}
-
-// The centre of the row of road points that objects a and b share.
-bool SharedRow(cMoObject* mesh, DWORD a, DWORD b, D3DXVECTOR3* centre) {
-  auto points = [&](DWORD o) {
-    std::vector<D3DXVECTOR3> v;
-    for (DWORD k = 0; k < 3 * mesh->GetObjFaceCount(o); ++k) {
-      const _MOVERTEX x = mesh->GetObjVertex(o, k);
-      v.push_back(D3DXVECTOR3(x.x, x.y, x.z));
-    }
-    return v;
-  };
-  const std::vector<D3DXVECTOR3> pa = points(a), pb = points(b);
-  D3DXVECTOR3 sum(0, 0, 0);
-  int n = 0;
-  for (const D3DXVECTOR3& p : pa) {
-    bool shared = false;
-    for (const D3DXVECTOR3& q : pb) shared = shared || (p.x == q.x && p.y == q.y && p.z == q.z);
-    if (!shared) continue;
-    sum += p;
-    ++n;
-  }
-  if (n == 0) return false;
-  *centre = sum / (float)n;
-  return true;
-}
-
-struct Place {
-  D3DXVECTOR3 at;
-  float heading;
-};
-
-// The road's centre line as the rows where successive road objects meet.
-std::vector<D3DXVECTOR3> CentreLine(cGround* ground) {
-  cMoObject* mesh = ground->GetMesh();
-  std::map<std::string, DWORD> road;
-  for (DWORD i = 0; i < mesh->ObjCount(); ++i)
-    if (mesh->GetName(i)[0] == 'g') road[mesh->GetName(i)] = i;
-  std::vector<DWORD> order;
-  for (auto& entry : road) order.push_back(entry.second);
-  std::vector<D3DXVECTOR3> line;
-  for (size_t i = 0; i + 1 < order.size(); ++i) {
-    D3DXVECTOR3 c;
-    if (SharedRow(mesh, order[i], order[i + 1], &c)) line.push_back(c);
-  }
-  return line;
-}
 
 double Percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0;
@@ -149,21 +98,11 @@ double Percentile(std::vector<double> v, double p) {
   return v[std::min(v.size() - 1, (size_t)(p * (v.size() - 1) + 0.5))];
 }
 
-bool EnterProgramDirectory() {
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return false;
-  self[n] = 0;
-  std::string dir(self);
-  dir.erase(dir.rfind('/'));
-  return chdir(dir.c_str()) == 0;
-}
-
 }  // namespace
 
 int main() {
-  if (!EnterProgramDirectory()) std::fprintf(stderr, "bench_race_car: cannot enter the program's directory\n");
-  if (!Exists("DATA/Tracks.txt")) {
+  if (!vrxbench::EnterProgramDirectory("bench_race_car")) return 1;
+  if (!vrxbench::Exists("DATA/Tracks.txt")) {
     std::fprintf(stderr, "bench_race_car: no DATA beside the program; build the game-data target first\n");
     return 1;
   }
@@ -188,26 +127,19 @@ int main() {
               "p99_us", "mean_us", "doStep_%", "game_%", "open_med_us", "open_game%", "walls", "wall_mean_us",
               "wall_game%", "allocs_game", "allocs_doStep", "allocs_wall");
   for (const char* track : kTracks) {
-    const std::string path = std::string("DATA\\TRACKS\\") + track + "\\" + track;
-    std::unique_ptr<cGround> ground(new cGround(path.c_str(), screen, nullptr));
-    const std::vector<D3DXVECTOR3> line = CentreLine(ground.get());
-    std::vector<Place> places;
-    places.push_back({D3DXVECTOR3(ground->GetStartX(), 0, ground->GetStartZ()), ground->GetStartRadY()});
-    for (int k = 1; k < 4 && line.size() > 8; ++k) {
-      const size_t i = line.size() * k / 4;
-      const D3DXVECTOR3 a = line[i], b = line[i + 1];
-      places.push_back({a, std::atan2(-(b.x - a.x), b.z - a.z)});
-    }
+    std::unique_ptr<cGround> ground(new cGround(vrxbench::TrackPath(track).c_str(), screen, nullptr));
+    const std::vector<D3DXVECTOR3> line = vrxbench::CentreLine(ground.get());
+    const std::vector<vrxbench::Place> places = vrxbench::LapPlaces(ground.get(), 4);
     std::vector<double> steps;
     double total = 0, doStep = 0;
     long allocations = 0, doStepAllocations = 0, dentAllocations = 0;
     int dentSteps = 0;
     double dentSeconds = 0, dentDoStep = 0, plainSeconds = 0, plainDoStep = 0;
     std::vector<double> plain;
-    for (const Place& place : places) {
+    for (const vrxbench::Place& place : places) {
       _CARSTATE s;
       std::memset(&s, 0, sizeof s);
-      s.LinPos = place.at;
+      s.LinPos = place.at + D3DXVECTOR3(0, 1, 0);
       RotationY(&s.RotPos, place.heading);
       cRaceCar car(kCar, s, screen, ground.get(), &input, &listener, keyMap, 1, 1);
       car.deformation = 1;

@@ -25,7 +25,10 @@ void PlaceListener(cListener* listener, D3DXVECTOR3 camera, D3DXVECTOR3 target) 
   listener->SetListenerOrient(&front, &up);
 }
 
-void DrawRaceFrame(D3DXMATRIX adjust) {
+void DrawRaceFrame(D3DXMATRIX adjust, const RaceFrameProbe* probe) {
+  auto done = [probe](RaceFramePass pass) {
+    if (probe) probe->passDone(probe->context, pass);
+  };
   cRaceCar* car = gRaceCar;
   cGround* ground = gGround;
   IDirect3DDevice9* dev = gScreen.GetDevicePointer();
@@ -48,6 +51,7 @@ void DrawRaceFrame(D3DXMATRIX adjust) {
   ground->Draw(GROUND_DRAW_SKY);
   gScreen.FogDisable();
   gScreen.OffStage(1);
+  done(kPassSky);
 
   dev->SetDepthStencilSurface(gShadowDepth);
   gShadowTarget->SetAsTarget();
@@ -59,6 +63,7 @@ void DrawRaceFrame(D3DXMATRIX adjust) {
   const D3DXMATRIX shadowProjection = gScreen.GetTransformMtx();
   gScreen.RestoreTarget();
   gScreen.RestoreDepthStencil();
+  done(kPassShadow);
 
   gScreen.SetLight(FALSE);
   gScreen.SetTransformMatrix(1.33f, 0, 0.01f, gScreenCfg.ViewDistance * 80.0f, FALSE);
@@ -75,11 +80,16 @@ void DrawRaceFrame(D3DXMATRIX adjust) {
 
   ground->Draw(GROUND_DRAW_ROAD);
   gScreen.OffStage(1);
+  done(kPassRoad);
   ground->Draw(GROUND_DRAW_TERRAIN | GROUND_DRAW_SKIDS);
+  done(kPassLand);
   gScreen.SetLight(TRUE);
   car->Draw(gRefmap, gPlate);
   gScreen.SetLight(FALSE);
+  done(kPassCar);
   ground->Draw(32);
+  done(kPassLast);
 
   DrawHud(car);
+  done(kPassHud);
 }
