@@ -124,20 +124,38 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD 
 HRESULT Surface::UnlockRect() {
   if (!locked_) return D3DERR_INVALIDCALL;
   locked_ = false;
-  if (lockFlags_ & D3DLOCK_READONLY) return D3D_OK;
+  if (lockFlags_ & D3DLOCK_READONLY) {
+    if (!cpu_) ReleaseLargeReadback();
+    return D3D_OK;
+  }
   if (cpu_) {
     Upload(&lockRect_);
   } else {
-    opaque_ = !gl_.hasAlpha;
-    dev_->MakeCurrent();
     const RECT& r = lockRect_;
+    if (desc_.Pool == D3DPOOL_DEFAULT) {
+      // Drawing may change a target's alpha behind our back: assume the worst.
+      opaque_ = !gl_.hasAlpha;
+    } else {
+      const bool whole = r.left == 0 && r.top == 0 && r.right == (LONG)desc_.Width && r.bottom == (LONG)desc_.Height;
+      const bool full = !gl_.hasAlpha || AllAlphaFull(desc_.Format, readback_);
+      opaque_ = whole ? full : opaque_ && full;
+    }
+    dev_->TexturePixelsChanged();
+    dev_->MakeCurrent();
     GLsizei w = r.right - r.left, h = r.bottom - r.top;
     if (face_ < 0)
       glTextureSubImage2D(tex_, level_, r.left, r.top, w, h, gl_.format, gl_.type, readback_.data());
     else
       glTextureSubImage3D(tex_, level_, r.left, r.top, face_, w, h, 1, gl_.format, gl_.type, readback_.data());
+    ReleaseLargeReadback();
   }
   return D3D_OK;
+}
+
+void Surface::ReleaseLargeReadback() {
+  // Loading fills whole levels once; small reads (a pixel of the target)
+  // come every frame and keep their buffer.
+  if (readback_.capacity() > 64 * 1024) std::vector<uint8_t>().swap(readback_);
 }
 
 void Surface::Upload(const RECT* rect) {
@@ -205,8 +223,16 @@ bool TextureStore::Create(UINT width, UINT height, UINT levels, DWORD usage, D3D
   glTextureStorage2D(tex_, (GLsizei)levels_, gl.internal, (GLsizei)width, (GLsizei)height);
   if (glGetError() != GL_NO_ERROR) return false;
 
-  bool keepCopy = Pool() != D3DPOOL_DEFAULT;
+  // Managed pixels live in the OpenGL texture, which survives a reset, and
+  // are read back when locked. Only levels that OpenGL would not give back
+  // bit for bit keep a copy here: block-compressed ones (no piecewise
+  // read-back) and those with unused X bits. New levels read as zeros.
+  const bool exactReadback = !gl.compressed && format != D3DFMT_X8R8G8B8 && format != D3DFMT_X4R4G4B4 &&
+                             format != D3DFMT_X1R5G5B5;
+  bool keepCopy = Pool() != D3DPOOL_DEFAULT && !exactReadback;
   if (keepCopy) cpu_.resize((size_t)faces_ * levels_);
+  if (Pool() != D3DPOOL_DEFAULT && !keepCopy)
+    for (UINT level = 0; level < levels_; ++level) glClearTexImage(tex_, (GLint)level, gl.format, gl.type, nullptr);
   for (UINT face = 0; face < faces_; ++face) {
     for (UINT level = 0; level < levels_; ++level) {
       UINT w = width >> level, h = height >> level;
@@ -300,12 +326,13 @@ TextureBase* TextureFromInterface(IDirect3DBaseTexture9* texture) {
 // Buffers
 
 bool BufferStore::Create(UINT length, GLenum usage) {
-  data_.assign(length, 0);
+  length_ = length;
   dev_->MakeCurrent();
   while (glGetError() != GL_NO_ERROR) {
   }
   glCreateBuffers(1, &buf_);
-  glNamedBufferData(buf_, length, data_.data(), usage);
+  glNamedBufferData(buf_, length, nullptr, usage);
+  glClearNamedBufferData(buf_, GL_R8, GL_RED, GL_UNSIGNED_BYTE, nullptr);  // new buffers read as zeros
   return glGetError() == GL_NO_ERROR;
 }
 
@@ -316,11 +343,18 @@ BufferStore::~BufferStore() {
   glDeleteBuffers(1, &buf_);
 }
 
+// The bytes live in the OpenGL buffer only; a lock reads its range back into
+// a buffer of its own and the unlock writes it (unless read-only).
 HRESULT BufferStore::LockRange(UINT offset, UINT size, void** data, DWORD flags) {
-  if (!data || locked_ || offset > data_.size()) return D3DERR_INVALIDCALL;
-  if (size == 0) size = (UINT)data_.size() - offset;
-  if ((size_t)offset + size > data_.size()) return D3DERR_INVALIDCALL;
-  *data = data_.data() + offset;
+  if (!data || locked_ || offset > length_) return D3DERR_INVALIDCALL;
+  if (size == 0) size = length_ - offset;
+  if ((size_t)offset + size > length_) return D3DERR_INVALIDCALL;
+  if (lockBytes_.size() < size) lockBytes_.resize(size);
+  if (size > 0) {
+    dev_->MakeCurrent();
+    glGetNamedBufferSubData(buf_, offset, size, lockBytes_.data());
+  }
+  *data = lockBytes_.data();
   locked_ = true;
   lockOffset_ = offset;
   lockSize_ = size;
@@ -333,8 +367,12 @@ HRESULT BufferStore::UnlockRange() {
   locked_ = false;
   if (!(lockFlags_ & D3DLOCK_READONLY) && lockSize_ > 0) {
     dev_->MakeCurrent();
-    glNamedBufferSubData(buf_, lockOffset_, lockSize_, data_.data() + lockOffset_);
+    glNamedBufferSubData(buf_, lockOffset_, lockSize_, lockBytes_.data());
   }
+  // The first lock fills the buffer once at load; a large buffer is not kept
+  // for it. Later locks (skid marks, dents) keep theirs, so that they do not
+  // allocate while racing.
+  if (++locks_ == 1 && lockBytes_.capacity() > 64 * 1024) std::vector<uint8_t>().swap(lockBytes_);
   return D3D_OK;
 }
 

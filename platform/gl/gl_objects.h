@@ -89,6 +89,7 @@ class Surface : public IDirect3DSurface9 {
   DWORD lockFlags_ = 0;
   RECT lockRect_{};
   std::vector<uint8_t> readback_;
+  void ReleaseLargeReadback();
 };
 
 // A surface that is a resource of its own (depth surfaces, the back buffer).
@@ -119,8 +120,10 @@ class TextureBase : public RefCounted {
   GLenum target_;
 };
 
-// 2D texture (faces = 1) or cube texture (faces = 6). Managed textures keep
-// every level's pixels in memory, in the Direct3D layout.
+// 2D texture (faces = 1) or cube texture (faces = 6). Managed textures in a
+// block-compressed format or one with unused X bits keep every level's
+// pixels in memory, in the Direct3D layout; the others are read back from
+// OpenGL when locked.
 class TextureStore : public TextureBase {
  public:
   // False (object unusable) if OpenGL could not make the storage.
@@ -170,13 +173,13 @@ class CubeTexture : public IDirect3DCubeTexture9, public TextureStore {
 // The internal texture object behind a Direct3D texture pointer; null for null.
 TextureBase* TextureFromInterface(IDirect3DBaseTexture9* texture);
 
-// Vertex and index buffers keep a CPU copy in both pools; Unlock writes the
-// locked range to the OpenGL buffer.
+// Vertex and index buffers keep their bytes in the OpenGL buffer only: Lock
+// reads the range back, Unlock writes the locked range to the buffer.
 class BufferStore : public RefCounted {
  public:
   bool Create(UINT length, GLenum usage);
   GLuint Name() const { return buf_; }
-  UINT Length() const { return static_cast<UINT>(data_.size()); }
+  UINT Length() const { return length_; }
 
  protected:
   BufferStore(Device* dev, D3DPOOL pool) : RefCounted(dev, pool, false) {}
@@ -184,7 +187,9 @@ class BufferStore : public RefCounted {
   HRESULT LockRange(UINT offset, UINT size, void** data, DWORD flags);
   HRESULT UnlockRange();
 
-  std::vector<uint8_t> data_;
+  UINT length_ = 0;
+  std::vector<uint8_t> lockBytes_;  // the locked range
+  unsigned locks_ = 0;
   GLuint buf_ = 0;
   bool locked_ = false;
   UINT lockOffset_ = 0, lockSize_ = 0;
