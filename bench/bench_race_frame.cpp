@@ -17,7 +17,9 @@
 // ("cube" is the extra time of those frames, spread over all frames).
 // Each figure comes as wall time and as CPU time of all threads (_cpu): the
 // drawing driver works on threads of its own, and on a busy machine the CPU
-// time stays near the work done while the wall time grows.
+// time stays near the work done while the wall time grows. BM_RaceFrame also
+// counts C++ heap allocations per frame (the race should make none) and
+// gives the resident memory with the track loaded (rss_mb).
 //
 // Run from anywhere: the DATA built beside this program (bin/DATA) is used,
 // and the settings file beside it is set for the run and put back after.
@@ -25,6 +27,7 @@
 // --screenshots DIR: a picture of every place of every track, then stop.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +35,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -50,6 +54,28 @@
 
 namespace {
 
+// C++ heap allocations (the game's and the engine's; the C drawing driver
+// keeps pools of its own) are counted while g_counting is set.
+bool g_counting = false;
+long g_allocations = 0;
+
+void* Allocate(size_t n) {
+  if (g_counting) __atomic_add_fetch(&g_allocations, 1, __ATOMIC_RELAXED);
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(size_t n) { return Allocate(n); }
+void* operator new[](size_t n) { return Allocate(n); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
 using vrxbench::kTrackCount;
 using vrxbench::kTracks;
 
@@ -64,6 +90,16 @@ double WallMs() {
   timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
   return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
+// Resident memory of this process, MB.
+double ResidentMb() {
+  long pages = 0, resident = 0;
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  const int got = std::fscanf(f, "%ld %ld", &pages, &resident);
+  std::fclose(f);
+  return got == 2 ? resident * (double)sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0) : 0;
 }
 
 double ProcessCpuMs() {
@@ -245,13 +281,21 @@ void BM_RaceFrame(benchmark::State& state) {
   double cpu = 0;
   std::vector<double> frames;
   frames.reserve(4096);
+  const double rss = ResidentMb();
+  long allocations = 0;
   for (auto _ : state) {
     NextFrame(race, &state, frame++);
+    const long a0 = g_allocations;
     const double t0 = WallMs(), c0 = ProcessCpuMs();
+    g_counting = true;
     race->Frame(nullptr);
+    g_counting = false;
     frames.push_back(WallMs() - t0);
     cpu += ProcessCpuMs() - c0;
+    allocations += g_allocations - a0;
   }
+  state.counters["allocs_per_frame"] = (double)allocations / (double)state.iterations();
+  state.counters["rss_mb"] = rss;
   state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
   state.counters["cpu_ms"] = cpu / (double)state.iterations();
   std::sort(frames.begin(), frames.end());
