@@ -41,9 +41,20 @@ build: configure
 run: build
 	@scripts/run $(BUILD_DIR)
 
+ifeq ($(SANITIZE),1)
+# The suite under the sanitizers. Left to the plain `make test`: the fuzz
+# smoke (the fuzz build runs under the same sanitizers, and the suite here
+# replays every seed and kept input through them), the end-to-end tests
+# (their waits are made for the plain build's speed; the real program runs
+# here in the demo, bad-file and long-play tests) and the install and
+# package tests.
+test: build
+	@scripts/test $(BUILD_DIR) -LE 'e2e|install'
+else
 test: build fuzz-build
 	@scripts/fuzz build-fuzz $(FUZZ_SMOKE_SECONDS)
 	@scripts/test $(BUILD_DIR)
+endif
 
 bench: build
 	@scripts/bench $(BUILD_DIR)
