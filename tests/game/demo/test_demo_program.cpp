@@ -241,7 +241,7 @@ TEST_F(DemoProgram, EscEndsADemoWithoutLapsInOrder) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_TRUE(found);
-  std::this_thread::sleep_for(std::chrono::seconds(8));
+  std::this_thread::sleep_for(std::chrono::seconds(8 * vrxtest::kSlowdown));
   const int sent = system(
       "xdotool search --name '^VRX$' windowfocus --sync >/dev/null 2>&1; xdotool keydown Escape; sleep 0.3; "
       "xdotool keyup Escape");
