@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 namespace vrx {
 namespace {
@@ -95,6 +98,38 @@ bool WriteInPlace(const std::string& target, const void* data, size_t size, mode
   return ok ? true : Fail(target.c_str(), err);
 }
 
+// A writer killed between making its temporary file and renaming it leaves
+// ".<name>.XXXXXX" behind, and nothing else would ever remove it. The next
+// write of the same file does, for leftovers old enough that no writer can
+// still be busy with them (a write takes milliseconds): only regular files
+// of ours, named exactly as mkostemp names our temporaries.
+constexpr time_t kStaleTemporarySeconds = 10 * 60;
+
+bool IsTemporaryOf(const char* name, const std::string& base) {
+  if (name[0] != '.' || std::strncmp(name + 1, base.c_str(), base.size()) != 0) return false;
+  const char* suffix = name + 1 + base.size();
+  if (suffix[0] != '.' || std::strlen(suffix) != 7) return false;
+  for (const char* c = suffix + 1; *c; ++c)
+    if (!((*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9'))) return false;
+  return true;
+}
+
+void RemoveStaleTemporaries(const std::string& dir, const std::string& base) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  const int dfd = dirfd(d);
+  const time_t now = std::time(nullptr);
+  while (const dirent* e = readdir(d)) {
+    if (!IsTemporaryOf(e->d_name, base)) continue;
+    struct stat st;
+    if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) continue;
+    if (now - st.st_mtime < kStaleTemporarySeconds) continue;
+    unlinkat(dfd, e->d_name, 0);
+  }
+  closedir(d);
+}
+
 }  // namespace
 
 bool WriteFileSafely(const char* path, const void* data, size_t size) {
@@ -148,6 +183,7 @@ bool WriteFileSafely(const char* path, const void* data, size_t size) {
     unlink(temp.c_str());
     return Fail(target.c_str(), err ? err : EIO);
   }
+  RemoveStaleTemporaries(dir, base);
   // The rename itself is only durable once the directory is synced.
   const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {

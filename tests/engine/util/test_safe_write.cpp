@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <grp.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -130,6 +132,35 @@ TEST_F(SafeWriteTest, FailuresSayWhichFileAndWhyAndChangeNothing) {
   std::vector<std::string> names = Entries(dir);
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"adir", "loop1", "loop2"}));
+}
+
+TEST_F(SafeWriteTest, TemporariesOfKilledWritersGoWithTheNextWriteOnceOld) {
+  const time_t hourAgo = std::time(nullptr) - 3600;
+  auto age = [&](const std::string& name) {
+    const timespec t[2] = {{hourAgo, 0}, {hourAgo, 0}};
+    return utimensat(AT_FDCWD, (dir + "/" + name).c_str(), t, AT_SYMLINK_NOFOLLOW) == 0;
+  };
+  auto leave = [&](const std::string& name, bool old) {
+    return vrxtest::WriteFile(dir + "/" + name, "left", 4) && (!old || age(name));
+  };
+  ASSERT_TRUE(leave(".vrx.ini.a1B2c3", true));   // a killed writer's, an hour ago: goes
+  ASSERT_TRUE(leave(".vrx.ini.Zz9Yy8", false));  // just made: another writer may be busy with it
+  // Not named as the writer names the temporaries of this file.
+  for (const char* name : {".vrx.ini.abc12", ".vrx.ini.abcdefg", ".vrx.ini.ab-cde", "vrx.ini.a1b2c3",
+                           ".vrx.ini.bak", ".BestTime.dat.a1b2c3"})
+    ASSERT_TRUE(leave(name, true)) << name;
+  // A link, even an old one named like a temporary, is the player's.
+  ASSERT_TRUE(leave("kept", true));
+  ASSERT_EQ(symlink("kept", (dir + "/.vrx.ini.q1w2e3").c_str()), 0);
+  ASSERT_TRUE(age(".vrx.ini.q1w2e3"));
+
+  ASSERT_TRUE(Write(dir + "/vrx.ini", "settings"));
+  std::vector<std::string> names = Entries(dir);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{".BestTime.dat.a1b2c3", ".vrx.ini.Zz9Yy8", ".vrx.ini.ab-cde",
+                                             ".vrx.ini.abc12", ".vrx.ini.abcdefg", ".vrx.ini.bak",
+                                             ".vrx.ini.q1w2e3", "kept", "vrx.ini", "vrx.ini.a1b2c3"}));
+  EXPECT_EQ(vrxtest::ReadFile(dir + "/vrx.ini"), "settings");
 }
 
 // Runs body in a child process that cannot bypass file permissions (as root it
