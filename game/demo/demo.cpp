@@ -57,7 +57,7 @@ int BadUsage(const char* what, const char* arg) {
 void PrintUsage(FILE* to) {
   std::fprintf(to,
                "usage: vrx                     the game: name screen, menus, races\n"
-               "       vrx --demo [--track NAME] [--car NAME] [--laps N] [--stats FILE]\n"
+               "       vrx --demo [--track NAME] [--car NAME] [--laps N] [--frames N] [--stats FILE]\n"
                "       vrx --help | --version\n"
                "\n"
                "  --demo        the autopilot drives the real race, with drawing, HUD and sound\n"
@@ -66,6 +66,8 @@ void PrintUsage(FILE* to) {
                "  --car NAME    a car of DATA\\Cars.txt, the same way\n"
                "  --laps N      end after N laps (N from 1) with exit status 0;\n"
                "                without it the demo runs until Esc or the window closes\n"
+               "  --frames N    end after N race frames (N from 1), whatever the laps: a short\n"
+               "                run that loads everything and draws a little\n"
                "  --stats FILE  write each lap time, the frames drawn, median, 99th percentile and\n"
                "                worst frame time, load time, peak memory and heap allocations per\n"
                "                race frame to FILE\n"
@@ -109,11 +111,20 @@ int ParseCommandLine(int argc, char** argv, DemoOptions* out) {
       if (*end != '\0' || laps < 1 || laps > 100000) return BadUsage("--laps needs a whole number from 1, not", n);
       out->laps = static_cast<int>(laps);
       demoOnly = true;
+    } else if (std::strcmp(a, "--frames") == 0) {
+      const char* n = nullptr;
+      if (!value(&n)) return BadUsage("--frames needs a number of frames", nullptr);
+      char* end = nullptr;
+      const long frames = std::strtol(n, &end, 10);
+      if (*end != '\0' || frames < 1 || frames > 100000000)
+        return BadUsage("--frames needs a whole number from 1, not", n);
+      out->frames = static_cast<int>(frames);
+      demoOnly = true;
     } else {
       return BadUsage("unknown option", a);
     }
   }
-  if (demoOnly && !out->demo) return BadUsage("--track, --car, --laps and --stats go with --demo", nullptr);
+  if (demoOnly && !out->demo) return BadUsage("--track, --car, --laps, --frames and --stats go with --demo", nullptr);
   return kRunProgram;
 }
 
@@ -242,6 +253,7 @@ void cDemo::DriveStarting() {
   timing = false;
   failed = false;
   ready = false;
+  shownFrames = 0;
   stats.LoadStarted(NowSeconds());
 }
 
@@ -261,6 +273,7 @@ void cDemo::Drive(cCar* car, float dt) {
 
 void cDemo::FrameShown() {
   if (!active) return;
+  ++shownFrames;
   const double now = NowSeconds();
   const unsigned long allocs = HeapAllocations();
   if (!firstShown) {

@@ -2,7 +2,7 @@
 // command line, and the figures it measures on the way (lap times, frame
 // times, load time, peak memory, heap allocations per race frame).
 //
-//   vrx --demo [--track NAME] [--car NAME] [--laps N] [--stats FILE]
+//   vrx --demo [--track NAME] [--car NAME] [--laps N] [--frames N] [--stats FILE]
 //
 // The shell asks this module at a few points of the drive (see cDemo); when
 // demo mode is off every call does nothing.
@@ -22,6 +22,7 @@ struct DemoOptions {
   const char* track = nullptr;  // a list entry's last path component, any case; null: the menu's choice
   const char* car = nullptr;
   int laps = 0;                 // 0: until Esc or the window closes
+  int frames = 0;               // race frames to show, then the drive ends; 0: no such limit
   const char* stats = nullptr;  // file for the figures; null: none
 };
 
@@ -116,7 +117,10 @@ class cDemo {
   // start position) only starts the clock.
   bool LapBooked(uint32_t milliseconds);
   // The drive should end: the laps are done, or no lap could be found.
-  bool Finished() const { return failed || (options.laps > 0 && stats.Laps() >= options.laps); }
+  bool Finished() const {
+    return failed || (options.laps > 0 && stats.Laps() >= options.laps) ||
+           (options.frames > 0 && shownFrames >= options.frames);
+  }
   // The drive is over: writes the stats when asked for. False when the
   // demo failed (no lap line, stats not written): the program exits 1.
   bool DriveOver(const char* track, const char* car);
@@ -132,6 +136,7 @@ class cDemo {
   bool timing = false;  // the start line was passed
   bool failed = false;
   bool ready = false;   // the drive got as far as its car
+  int shownFrames = 0;  // race frames shown in this drive
   double lastShown = 0.0;
   unsigned long lastAllocations = 0;
 };

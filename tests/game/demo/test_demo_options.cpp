@@ -37,13 +37,14 @@ TEST(DemoCommandLine, ReadsTheDemoAndItsChoices) {
   EXPECT_EQ(none.Parse(&o), kRunProgram);
   EXPECT_FALSE(o.demo);
 
-  Args all({"--demo", "--track", "riverside", "--car", "HATCH", "--laps", "3", "--stats", "out.txt"});
+  Args all({"--demo", "--track", "riverside", "--car", "HATCH", "--laps", "3", "--frames", "40", "--stats", "out.txt"});
   std::string out, err;
   EXPECT_EQ(all.Parse(&o, &out, &err), kRunProgram);
   EXPECT_TRUE(o.demo);
   EXPECT_STREQ(o.track, "riverside");
   EXPECT_STREQ(o.car, "HATCH");
   EXPECT_EQ(o.laps, 3);
+  EXPECT_EQ(o.frames, 40);
   EXPECT_STREQ(o.stats, "out.txt");
   EXPECT_EQ(out + err, "");
 
@@ -77,7 +78,10 @@ TEST(DemoCommandLine, BadLinesSayWhyThenShowTheUsage) {
       {{"--demo", "--track"}, "vrx: --track needs a track name\n"},
       {{"--demo", "--car", ""}, "vrx: --car needs a car name\n"},
       {{"--demo", "--stats"}, "vrx: --stats needs a file name\n"},
-      {{"--laps", "2"}, "vrx: --track, --car, --laps and --stats go with --demo\n"},
+      {{"--demo", "--frames", "0"}, "vrx: --frames needs a whole number from 1, not 0\n"},
+      {{"--demo", "--frames"}, "vrx: --frames needs a number of frames\n"},
+      {{"--laps", "2"}, "vrx: --track, --car, --laps, --frames and --stats go with --demo\n"},
+      {{"--frames", "2"}, "vrx: --track, --car, --laps, --frames and --stats go with --demo\n"},
   };
   for (const auto& b : bad) {
     Args a({});
