@@ -17,6 +17,14 @@
 
 class cGround;
 
+// Brings the values of a car data record that the model cannot run with
+// (not numbers, beyond any car, zero masses and sizes) into its working
+// range, one stderr line per changed field, each starting with `source`
+// (the car data file's name; null: "car data"). cCar does it to every
+// record it is given; a caller that read the record from a file does it
+// first, so the player learns which file was wrong.
+void ValidateCarData(_CARDATA* d, const char* source);
+
 class cCar {
  public:
   // Control block, copied by the game as one 24-byte block.

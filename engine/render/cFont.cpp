@@ -20,8 +20,12 @@ cFont::cFont(const char* image, const char* widthFile, DWORD colourKey, cScreen*
   if (!widthFile) {
     std::memset(widths, static_cast<BYTE>(width / 16), sizeof widths);
   } else if (FILE* f = vrx::OpenFileReported(widthFile, "rb")) {
-    std::fread(widths, 1, sizeof widths, f);
+    const size_t got = std::fread(widths, 1, sizeof widths, f);
     std::fclose(f);
+    // The characters past a short file's end have no width: they do not show.
+    if (got < sizeof widths)
+      std::fprintf(stderr, "vrx: %s holds %zu of its %zu character widths; the rest are 0\n", widthFile, got,
+                   sizeof widths);
   }
 }
 

@@ -221,12 +221,19 @@ cGround::cGround(const char* trackPath, cScreen* scr, void (*progress)(float)) {
 
 void cGround::ReadStart() {
   const std::string file = TrackFile(directory, "Start.ini");
-  FILE* f = vrx::OpenFile(file.c_str(), "r");
+  // Without the file, or where a line holds no number, the value is 0; the
+  // player hears which.
+  FILE* f = vrx::OpenFileReported(file.c_str(), "r");
   if (!f) return;
   float* values[3] = {&startX, &startZ, &startRadY};
+  int lines = 0, firstWithoutNumber = 0;
   for (float* v : values) {
     char line[32];
     if (!std::fgets(line, sizeof line, f)) break;
+    ++lines;
+    char* end = nullptr;
+    std::strtod(line, &end);
+    if (end == line && !firstWithoutNumber) firstWithoutNumber = lines;
     *v = (float)std::atof(line);
     // The rest of an over-long line is not a value of its own.
     if (!std::strchr(line, '\n')) {
@@ -236,6 +243,11 @@ void cGround::ReadStart() {
     }
   }
   std::fclose(f);
+  if (lines < 3)
+    std::fprintf(stderr, "vrx: %s has %d of its 3 lines (start x, start z, heading); the rest are 0\n",
+                 file.c_str(), lines);
+  else if (firstWithoutNumber)
+    std::fprintf(stderr, "vrx: %s line %d holds no number; 0 is taken\n", file.c_str(), firstWithoutNumber);
   startRadY *= 0.017444445f;
 }
 

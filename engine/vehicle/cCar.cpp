@@ -33,8 +33,11 @@ const float kMaxDrag = 1000.0f;
 const float kMaxRpm = 100000.0f;
 const float kMaxRatio = 100.0f;
 
+// What the messages name: the car data file where the caller knows it.
+thread_local const char* tSource = "car data";
+
 void Complain(const char* field, float value, const char* rule, float used) {
-  std::fprintf(stderr, "vrx: car data: %s %g %s; using %g\n", field, value, rule, used);
+  std::fprintf(stderr, "vrx: %s: %s %g %s; using %g\n", tSource, field, value, rule, used);
 }
 
 void RaiseTo(float* v, float minimum, const char* field) {
@@ -56,15 +59,15 @@ void KeepWithin(float* v, float limit, const char* field) {
   LowerTo(v, limit, field);
 }
 
-// Clamps the values the model cannot run with into its working range, one
-// stderr line per changed field.
-void ValidateCarData(_CARDATA* d) {
+}  // namespace
+
+void ValidateCarData(_CARDATA* d, const char* source) {
+  tSource = source ? source : "car data";
   float* f = reinterpret_cast<float*>(d);
   const int floatCount = offsetof(_CARDATA, GearCount) / sizeof(float);
   for (int i = 0; i < floatCount; ++i) {
     if (!std::isfinite(f[i])) {
-      std::fprintf(stderr, "vrx: car data: field at offset %d is not a number; using 0\n",
-                   i * 4);
+      std::fprintf(stderr, "vrx: %s: field at offset %d is not a number; using 0\n", tSource, i * 4);
       f[i] = 0.0f;
     }
   }
@@ -114,7 +117,7 @@ void ValidateCarData(_CARDATA* d) {
     KeepWithin(&mn[a], kMaxOffset, "body box minimum");
     KeepWithin(&mx[a], kMaxOffset, "body box maximum");
     if (!(mx[a] - mn[a] >= kMinBoxSize)) {
-      std::fprintf(stderr, "vrx: car data: body box %c size %g is below %g; widened\n", 'x' + a,
+      std::fprintf(stderr, "vrx: %s: body box %c size %g is below %g; widened\n", tSource, 'x' + a,
                    mx[a] - mn[a], kMinBoxSize);
       const float c = (mn[a] + mx[a]) * 0.5f;
       mn[a] = c - kMinBoxSize * 0.5f;
@@ -123,13 +126,12 @@ void ValidateCarData(_CARDATA* d) {
   }
   if (d->GearCount > CAR_MAX_GEARS || d->GearCount < 1) {
     const int32_t used = d->GearCount > CAR_MAX_GEARS ? CAR_MAX_GEARS : 1;
-    std::fprintf(stderr, "vrx: car data: gear count %d is outside 1..%d; using %d\n",
-                 d->GearCount, CAR_MAX_GEARS, used);
+    std::fprintf(stderr, "vrx: %s: gear count %d is outside 1..%d; using %d\n", tSource, d->GearCount,
+                 CAR_MAX_GEARS, used);
     d->GearCount = used;
   }
+  tSource = "car data";
 }
-
-}  // namespace
 
 cCar::cCar(_CARDATA* data, _CARSTATE* startState, cGround* carGround,
            float (*torque)(float, void*), float (*ctx)(float, void*)) {
@@ -146,7 +148,7 @@ cCar::cCar(_CARDATA* data, _CARSTATE* startState, cGround* carGround,
 
   carData = *data;
   state = *startState;
-  ValidateCarData(&carData);
+  ValidateCarData(&carData, nullptr);
 
   const D3DXVECTOR3 size = carData.BBoxMax - carData.BBoxMin;
   const D3DXVECTOR3 centre = (carData.BBoxMin + carData.BBoxMax) * 0.5f;
@@ -252,7 +254,7 @@ void cCar::BuildBodyGeom() {
 
 void cCar::SetCarData(_CARDATA* data) {
   carData = *data;
-  ValidateCarData(&carData);
+  ValidateCarData(&carData, nullptr);
   CarBoxCorners(localCorners, carData.BBoxMin, carData.BBoxMax);
   for (int i = 0; i < 4; ++i) {
     localSusp.Point[i].x = carData.WheelPos[i].x;

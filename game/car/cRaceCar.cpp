@@ -354,6 +354,7 @@ bool cRaceCar::LoadCarData(const char* file) {
   carData.BBoxMax = mesh->GetMaxBBox(bodyObject);
   const float radius = (mesh->GetMaxBBox(wheelObject).y - mesh->GetMinBBox(wheelObject).y) * 0.5f;
   carData.FrontRadius = carData.RearRadius = radius;
+  ValidateCarData(&carData, file);
   return true;
 }
 

@@ -41,8 +41,9 @@ void EnterProgramDirectory() {
   if (path[0]) SetCurrentDirectoryA(path);
 }
 
-// 1 when vrx.cfg was made for the graphics adapter in use.
-int AdapterMatches() {
+// 1 when vrx.cfg was made for the graphics adapter in use. Otherwise the
+// player learns from one line what is wrong with the file (size: its length).
+int AdapterMatches(const char* path, long size) {
   IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (!d3d) {
     MessageBoxA(nullptr, "Couldn't initialize Direct3D!", "Error!", MB_ICONHAND);
@@ -52,7 +53,13 @@ int AdapterMatches() {
   memset(&id, 0, sizeof id);
   const HRESULT hr = d3d->GetAdapterIdentifier(0, 0, &id);
   d3d->Release();
-  return SUCCEEDED(hr) && memcmp(&id.DeviceIdentifier, &gScreenCfg.Adapter, sizeof(GUID)) == 0;
+  if (SUCCEEDED(hr) && memcmp(&id.DeviceIdentifier, &gScreenCfg.Adapter, sizeof(GUID)) == 0) return 1;
+  if (size < (long)sizeof gScreenCfg)
+    fprintf(stderr, "vrx: %s holds %ld of its %zu bytes; make new settings with vrx-config\n", path, size,
+            sizeof gScreenCfg);
+  else
+    fprintf(stderr, "vrx: %s was made for another graphics adapter; make new settings with vrx-config\n", path);
+  return 0;
 }
 
 void LoadLanguageTexts() {
@@ -111,25 +118,6 @@ bool ReadOneList(const char* path, char list[][kListEntry], int* count) {
   return false;
 }
 
-// The player's name on the number plate, as it shows in the menu and the race.
-void PaintNumberPlate() {
-  if (!gPlate) return;
-  HDC dc = gPlate->GetDC();
-  if (!dc) return;
-  LOGFONTA lf;
-  memset(&lf, 0, sizeof lf);
-  lf.lfHeight = -45;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  strcpy(lf.lfFaceName, "Arial");
-  HFONT font = CreateFontIndirectA(&lf);
-  SelectObject(dc, font);
-  RECT r = {25, 0, 255, 63};
-  DrawTextA(dc, gPlayer.Name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(dc, GetStockObject(SYSTEM_FONT));
-  DeleteObject(font);
-  gPlate->ReleaseDC();
-}
-
 template <class T>
 void Delete(T*& p) {
   delete p;
@@ -174,6 +162,24 @@ void LoadingProgress(float fraction) {
   if (gFont) gFont->PutTextRelative(0.35f, 0.45f, 1, 1, line);
   device->EndScene();
   gScreen.Flip();
+}
+
+void PaintNumberPlate() {
+  if (!gPlate) return;
+  HDC dc = gPlate->GetDC();
+  if (!dc) return;
+  LOGFONTA lf;
+  memset(&lf, 0, sizeof lf);
+  lf.lfHeight = -45;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  strcpy(lf.lfFaceName, "Arial");
+  HFONT font = CreateFontIndirectA(&lf);
+  SelectObject(dc, font);
+  RECT r = {25, 0, 255, 63};
+  DrawTextA(dc, gPlayer.Name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  DeleteObject(font);
+  gPlate->ReleaseDC();
 }
 
 void Shutdown(HINSTANCE instance, int writeSettings) {
@@ -241,14 +247,16 @@ int StartProgram(HINSTANCE instance, int* exitCode) {
   // Without settings there is nothing to start with: the settings program
   // makes them, and the game is started again afterwards.
   const std::string screenCfg = vrx::PlayerFileToRead("vrx.cfg", vrx::PlayerFile::kSettings);
+  long cfgSize = 0;
   if (FILE* probe = vrx::OpenFile(screenCfg.c_str(), "rb")) {
+    if (fseek(probe, 0, SEEK_END) == 0) cfgSize = ftell(probe);
     fclose(probe);
   } else {
     WinExec("Config.exe", SW_SHOWDEFAULT);
     *exitCode = 1;
     return 0;
   }
-  if (!ReadScreenConfig(screenCfg.c_str(), &gScreenCfg) || !AdapterMatches()) {
+  if (!ReadScreenConfig(screenCfg.c_str(), &gScreenCfg) || !AdapterMatches(screenCfg.c_str(), cfgSize)) {
     MessageBoxA(nullptr, "Config loading error!", "Error!", MB_ICONHAND);
     *exitCode = 1;
     return 0;

@@ -21,6 +21,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // "<text 11> <percent>%".
 void LoadingProgress(float fraction);
 
+// Paints gPlayer's name onto the number-plate texture gPlate (Arial, 45
+// pixels, centred), as the menu's preview and the race show it.
+void PaintNumberPlate();
+
 // Releases the engine objects, the screen, music, input and listener in
 // that order; writes vrx.ini when writeSettings is nonzero.
 void Shutdown(HINSTANCE instance, int writeSettings);

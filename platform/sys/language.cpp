@@ -122,6 +122,8 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     std::fprintf(stderr, "vrx: %s:%s\n", shown.c_str(), firstProblem.c_str());
   else if (problems > 1)
     std::fprintf(stderr, "vrx: %s:%s (%d lines with problems)\n", shown.c_str(), firstProblem.c_str(), problems);
+  else if (module->strings.empty())
+    std::fprintf(stderr, "vrx: %s holds no strings; every text stays empty\n", shown.c_str());
   g_modules.push_back(std::move(module));
   return g_modules.back().get();
 }

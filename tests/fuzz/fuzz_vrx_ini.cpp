@@ -6,9 +6,9 @@
 #include "cFont.h"
 #include "cTexture.h"
 #include "fuzz_support.h"
-#include "platform/wingdi.h"
 #include "shell/player_files.h"
 #include "shell/program.h"
+#include "shell/startup.h"
 
 namespace {
 cTexture* g_plate = nullptr;
@@ -36,20 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       player.TrackIndex < 0 || player.TrackIndex >= 3)
     __builtin_trap();
 
-  if (HDC dc = g_plate->GetDC()) {
-    LOGFONTA lf;
-    memset(&lf, 0, sizeof lf);
-    lf.lfHeight = -45;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    strcpy(lf.lfFaceName, "Arial");
-    HFONT font = CreateFontIndirectA(&lf);
-    SelectObject(dc, font);
-    RECT r = {25, 0, 255, 63};
-    DrawTextA(dc, player.Name, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    SelectObject(dc, GetStockObject(SYSTEM_FONT));
-    DeleteObject(font);
-    g_plate->ReleaseDC();
-  }
+  gPlayer = player;
+  gPlate = g_plate;
+  PaintNumberPlate();
   g_font->PutTextRelative(0.4f, 0.5f, 1, 1, player.Name);
 
   if (!WritePlayerConfig("vrx.ini", &player)) __builtin_trap();

@@ -32,7 +32,9 @@ class GroundTest : public tracktest::ScreenTest {
     AddFlatQuad(&w, w.AddObject("g_road"), t, 0, 0, 10, 10, 0);
     tracktest::WriteMesh(w, Track() + ".mo");
     tracktest::WriteTga(dir + "/road.tga", 2, 2, 0xFF808080);
+    WriteStart();
   }
+  void WriteStart() { vrxtest::WriteTextFile(dir + "/Start.ini", "0\n0\n0\n"); }
   uint32_t BestTimeOnDisk() {
     const std::string b = vrxtest::ReadFile(dir + "/BestTime.dat");
     EXPECT_EQ(b.size(), 4u);
@@ -62,7 +64,11 @@ TEST_F(GroundTest, StartIniLeadingNumbersShortAndMissing) {
   WriteRoadOnly();
   vrxtest::WriteTextFile(dir + "/Start.ini", "5.5 metres\nnothing\n");
   {
+    ::testing::internal::CaptureStderr();
     auto g = Load();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Start.ini has 2 of its 3 lines"), std::string::npos) << err;
+    EXPECT_EQ(tracktest::CountLines(err), 1) << err;
     EXPECT_FLOAT_EQ(g->GetStartX(), 5.5f);
     EXPECT_FLOAT_EQ(g->GetStartZ(), 0.0f);
     EXPECT_FLOAT_EQ(g->GetStartRadY(), 0.0f);
@@ -75,8 +81,19 @@ TEST_F(GroundTest, StartIniLeadingNumbersShortAndMissing) {
     EXPECT_FLOAT_EQ(g->GetStartZ(), 7.0f);
     EXPECT_FLOAT_EQ(g->GetStartRadY(), 8.0f * 0.017444445f);
   }
+  vrxtest::WriteTextFile(dir + "/Start.ini", "1\nnorth\n2\n");
+  {
+    ::testing::internal::CaptureStderr();
+    auto g = Load();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Start.ini line 2 holds no number; 0 is taken"), std::string::npos) << err;
+    EXPECT_FLOAT_EQ(g->GetStartZ(), 0.0f);
+  }
   std::remove((dir + "/Start.ini").c_str());
+  ::testing::internal::CaptureStderr();
   auto g = Load();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("cannot open " + dir + "/Start.ini"), std::string::npos) << err;
   EXPECT_EQ(g->GetStartX(), 0.0f);
   EXPECT_EQ(g->GetStartZ(), 0.0f);
   EXPECT_EQ(g->GetStartRadY(), 0.0f);
@@ -237,6 +254,7 @@ TEST_F(GroundTest, ProgressEndsWithOneAfterTheMesh) {
 
 TEST_F(GroundTest, MissingMeshAndSunGiveAnEmptyTrack) {
   std::remove("DATA/TRACKS/COMMON/sun.tga");
+  WriteStart();
   ::testing::internal::CaptureStderr();
   auto g = Load();
   const std::string err = ::testing::internal::GetCapturedStderr();
@@ -271,6 +289,7 @@ TEST_F(GroundTest, ListsKeepWhatFitsAndSaySo) {
   for (int i = 0; i < GROUND_MAX_SKY + 2; ++i) AddFlatQuad(&w, w.AddObject("s"), t, 0, 0, 1, 1, 0);
   tracktest::WriteMesh(w, Track() + ".mo");
   tracktest::WriteTga(dir + "/a.tga", 2, 2, 0xFF808080);
+  WriteStart();
   ::testing::internal::CaptureStderr();
   auto g = Load();
   const std::string err = ::testing::internal::GetCapturedStderr();

@@ -115,6 +115,16 @@ TEST_F(LanguageTest, MalformedLinesAreSkippedWithOneLineForTheFile) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   EXPECT_EQ(err.rfind("vrx: " + file + ":", 0), 0u) << err;
   FreeLibrary(lang);
+
+  // An empty file (or only comments) gives a handle and says that every text stays empty.
+  for (const char* table : {"", "# nothing yet\n"}) {
+    testing::internal::CaptureStderr();
+    lang = LoadTable(table);
+    err = testing::internal::GetCapturedStderr();
+    ASSERT_NE(lang, nullptr);
+    EXPECT_EQ(err, "vrx: " + file + " holds no strings; every text stays empty\n");
+    FreeLibrary(lang);
+  }
 }
 
 TEST_F(LanguageTest, TheTableFileMayBeInAnyLetterCaseAndNamedDirectly) {
