@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "programs.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -125,52 +126,12 @@ std::string Damaged(const std::string& original, Damage d, const std::string& se
   }
 }
 
-struct Result {
-  int code = -1;  // exit status; 128 + signal; -1 when it had to be stopped
-  std::string err;
-};
-
-Result RunProgram(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
-                  const std::string& display = "") {
+// Runs a program with its stderr in dir/run.err, on the given display.
+vrxtest::Finished RunIn(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
+                        const std::string& display = "") {
   std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (display.empty() || std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
   if (!display.empty()) env.push_back("DISPLAY=" + display);
-  for (const char* x :
-       {"SDL_AUDIODRIVER=dummy", "VRX_NO_DIALOGS=1", "LIBGL_ALWAYS_SOFTWARE=1", "GALLIUM_DRIVER=llvmpipe"})
-    env.push_back(x);
-  std::vector<std::string> a = args;
-  std::vector<char*> envp, argv;
-  for (std::string& s : env) envp.push_back(&s[0]);
-  envp.push_back(nullptr);
-  for (std::string& s : a) argv.push_back(&s[0]);
-  argv.push_back(nullptr);
-  const std::string err = dir + "/run.err";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  Result r;
-  if (pid <= 0) return r;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);
-  int status = 0;
-  bool stopped = false;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      stopped = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  if (!stopped) r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.err = vrxtest::ReadFile(err);
-  return r;
+  return vrxtest::RunProgram(args, env, "", dir + "/run.err", timeoutS);
 }
 
 // A virtual X display for one worker, gone with the object.
@@ -248,7 +209,7 @@ class BadFiles : public ::testing::Test {
     if (!fs::exists(bin + "/vrx") || !fs::exists(bin + "/DATA/Tracks.txt")) return;
     root = vrxtest::MakeTempDir("bad_files");
     // The settings for this machine, as the settings program writes them.
-    const Result cfg = RunProgram(root, {bin + "/vrx-config", "--width", "640", "--height", "480", "--depth", "32", "--view",
+    const vrxtest::Finished cfg = RunIn(root, {bin + "/vrx-config", "--width", "640", "--height", "480", "--depth", "32", "--view",
                                   "3", "--file", root + "/vrx.cfg"},
                            60);
     if (cfg.code == 0) settings = vrxtest::ReadFile(root + "/vrx.cfg");
@@ -352,7 +313,7 @@ TEST_F(BadFiles, EveryFileMissingEmptyCutShortOrGarbageEndsInOrderAndWritesNothi
       fs::remove(dir + "/config-started");
       const std::map<std::string, std::string> before = RealFiles(dir);
       const auto started = std::chrono::steady_clock::now();
-      const Result r = RunProgram(dir, {dir + "/vrx", "--demo", "--track", "Docklands", "--car", "Hatch", "--frames", "8"}, 180,
+      const vrxtest::Finished r = RunIn(dir, {dir + "/vrx", "--demo", "--track", "Docklands", "--car", "Hatch", "--frames", "8"}, 180,
                                  display);
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 

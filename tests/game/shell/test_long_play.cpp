@@ -8,19 +8,14 @@
 // LeakSanitizer looks for leaks when the copy ends, and any leak fails it.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../car/race_car_fixture.h"
@@ -35,10 +30,9 @@
 #include "shell/player_files.h"
 #include "shell/program.h"
 #include "shell/startup.h"
+#include "programs.h"
 #include "test_support.h"
 #include "tracks.h"
-
-extern char** environ;
 
 namespace {
 
@@ -240,53 +234,6 @@ TEST(LongPlayInside, StartLoseRaceAndQuit) {
   }
 }
 
-struct Finished {
-  int code = -1;  // exit status; 128 + signal; -1 when it had to be stopped
-  std::string out, err;
-};
-
-Finished RunCopy(const std::string& dir, const std::string& program, int timeoutS) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) env.push_back(*e);
-  for (const char* x :
-       {"SDL_AUDIODRIVER=dummy", "VRX_NO_DIALOGS=1", "LIBGL_ALWAYS_SOFTWARE=1", "GALLIUM_DRIVER=llvmpipe"})
-    env.push_back(x);
-  env.push_back(std::string(kChildVariable) + "=1");
-  std::vector<std::string> args = {program, "--gtest_filter=LongPlayInside.*"};
-  std::vector<char*> envp, argv;
-  for (std::string& s : env) envp.push_back(&s[0]);
-  envp.push_back(nullptr);
-  for (std::string& s : args) argv.push_back(&s[0]);
-  argv.push_back(nullptr);
-  const std::string out = dir + "/play.out", err = dir + "/play.err";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  Finished r;
-  if (pid <= 0) return r;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);
-  int status = 0;
-  bool stopped = false;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      stopped = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (!stopped) r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = vrxtest::ReadFile(out);
-  r.err = vrxtest::ReadFile(err);
-  return r;
-}
-
 TEST(LongPlay, HundredDrivesAndDeviceLossesLeaveNoLeakAndFlatMemory) {
   if (InsideCopy()) GTEST_SKIP();
   const std::string bin = VRX_BIN_DIR;
@@ -304,7 +251,9 @@ TEST(LongPlay, HundredDrivesAndDeviceLossesLeaveNoLeakAndFlatMemory) {
   ASSERT_TRUE(fs::copy_file("/proc/self/exe", program, ec)) << ec.message();
   fs::permissions(program, fs::perms::owner_all, ec);
 
-  const Finished r = RunCopy(dir, program, 3000);
+  const vrxtest::Finished r = vrxtest::RunProgram({program, "--gtest_filter=LongPlayInside.*"},
+                                                  {std::string(kChildVariable) + "=1"}, dir + "/play.out",
+                                                  dir + "/play.err", 3000);
   std::printf("%s", r.out.c_str());
   EXPECT_EQ(r.code, 0) << r.err.substr(r.err.size() > 20000 ? r.err.size() - 20000 : 0);
   EXPECT_NE(r.out.find("[  PASSED  ] 1 test"), std::string::npos) << r.err;
