@@ -1,6 +1,7 @@
 #include "programs.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -67,6 +68,39 @@ Finished WaitProgram(pid_t pid, int timeoutS, const std::string& outFile, const 
   if (!outFile.empty()) r.out = ReadFile(outFile);
   if (!errFile.empty()) r.err = ReadFile(errFile);
   return r;
+}
+
+bool VirtualDisplay::Start() {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                                   "+extension", "GLX", "-nolisten", "tcp"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  // Xvfb writes its display number once it takes connections.
+  std::string number;
+  pollfd p = {fds[0], POLLIN, 0};
+  char c;
+  while (pid > 0 && poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (number.empty()) return false;
+  name = ":" + number;
+  return true;
+}
+
+VirtualDisplay::~VirtualDisplay() {
+  if (pid > 0) {
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
 }
 
 }  // namespace vrxtest

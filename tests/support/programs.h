@@ -31,4 +31,23 @@ inline Finished RunProgram(const std::vector<std::string>& args, const std::vect
   return WaitProgram(StartProgram(args, env, outFile, errFile), timeoutS, outFile, errFile);
 }
 
+// A virtual X display of its own (Xvfb), gone with the object: a program
+// that draws only while its window is the active one needs a display no
+// other test's window can take the focus on.
+class VirtualDisplay {
+ public:
+  VirtualDisplay() = default;
+  ~VirtualDisplay();
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+  // False when no Xvfb could be started.
+  bool Start();
+  // ":N", for DISPLAY.
+  const std::string& Name() const { return name; }
+
+ private:
+  pid_t pid = -1;
+  std::string name;
+};
+
 }  // namespace vrxtest

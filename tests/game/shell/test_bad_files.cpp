@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -36,8 +35,6 @@
 
 #include "programs.h"
 #include "test_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -133,46 +130,6 @@ vrxtest::Finished RunIn(const std::string& dir, const std::vector<std::string>& 
   if (!display.empty()) env.push_back("DISPLAY=" + display);
   return vrxtest::RunProgram(args, env, "", dir + "/run.err", timeoutS);
 }
-
-// A virtual X display for one worker, gone with the object.
-class OwnDisplay {
- public:
-  bool Start() {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                                     "+extension", "GLX", "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    // Xvfb writes its display number once it takes connections.
-    std::string number;
-    pollfd p = {fds[0], POLLIN, 0};
-    char c;
-    while (pid > 0 && poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) return false;
-    name = ":" + number;
-    return true;
-  }
-  ~OwnDisplay() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-  std::string name;
-
- private:
-  pid_t pid = -1;
-};
 
 // Every regular file below dir (links are the build's, not the program's
 // output) with its content, but the run's own stderr.
@@ -284,7 +241,7 @@ TEST_F(BadFiles, EveryFileMissingEmptyCutShortOrGarbageEndsInOrderAndWritesNothi
 
   const int workers = 2;
   std::vector<std::string> folders;
-  OwnDisplay displays[workers];
+  vrxtest::VirtualDisplay displays[workers];
   for (int w = 0; w < workers; ++w) {
     folders.push_back(root + "/w" + std::to_string(w));
     ASSERT_TRUE(MakeProgramFolder(folders.back())) << folders.back();
@@ -374,7 +331,7 @@ TEST_F(BadFiles, EveryFileMissingEmptyCutShortOrGarbageEndsInOrderAndWritesNothi
     }
   };
   std::vector<std::thread> threads;
-  for (int w = 0; w < workers; ++w) threads.emplace_back(work, folders[w], displays[w].name);
+  for (int w = 0; w < workers; ++w) threads.emplace_back(work, folders[w], displays[w].Name());
   for (std::thread& th : threads) th.join();
 
   std::printf("%d damaged files in %zu runs\n", cases, jobs.size());
