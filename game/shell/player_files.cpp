@@ -56,7 +56,7 @@ void StripLineEnd(char* line) {
 }
 
 int ReadList(const char* path, char list[][kListEntry], int maxEntries) {
-  FILE* f = vrx::OpenFile(path, "r");
+  FILE* f = vrx::OpenFileReported(path, "r");
   if (!f) return -1;
   int count = 0;
   char line[kListEntry];

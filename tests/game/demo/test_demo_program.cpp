@@ -234,14 +234,14 @@ TEST_F(DemoProgram, EscEndsADemoWithoutLapsInOrder) {
   fs::remove(dir + "/stats.txt");
   const pid_t pid = Start(dir, {dir + "/vrx", "--demo", "--track", "hillcrest", "--stats", dir + "/stats.txt"});
   ASSERT_GT(pid, 0);
-  // The race runs a few seconds, then Esc goes to the game's window.
+  // The track loads and the race runs a few seconds, then Esc goes to the game's window.
   bool found = false;
   for (int i = 0; i < 200 && !found; ++i) {
     found = system("xdotool search --name '^VRX$' >/dev/null 2>&1") == 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_TRUE(found);
-  std::this_thread::sleep_for(std::chrono::seconds(8 * vrxtest::kSlowdown));
+  std::this_thread::sleep_for(std::chrono::seconds(15 * vrxtest::kSlowdown));
   const int sent = system(
       "xdotool search --name '^VRX$' windowfocus --sync >/dev/null 2>&1; xdotool keydown Escape; sleep 0.3; "
       "xdotool keyup Escape");

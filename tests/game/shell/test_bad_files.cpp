@@ -283,6 +283,9 @@ TEST_F(BadFiles, EveryFileMissingEmptyCutShortOrGarbageEndsInOrderAndWritesNothi
       for (const Expect& e : job.group->files)
         if (e.named[job.damage] && r.err.find(LastPart(e.file)) == std::string::npos)
           wrong.push_back(std::string("nothing on stderr names ") + e.file);
+      // The files the damaged ones leave alone must be there for the run.
+      for (const char* list : {"DATA/Cars.txt", "DATA/Tracks.txt"})
+        if (!fs::exists(dir + "/" + list) && job.damage != kMissing) wrong.push_back(std::string("lost ") + list);
       if (r.err.find("Sanitizer") != std::string::npos || r.err.find("runtime error") != std::string::npos)
         wrong.push_back("a sanitizer report");
       // Nothing written: every real file as it was, none added, none removed.

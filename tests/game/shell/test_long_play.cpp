@@ -47,9 +47,10 @@ const int kFramesPerDrive = 4;
 // take minutes, not an hour, under the sanitizers; the losses in a race are
 // on a built track.
 const char kRing[] =
-    "name Ring\nseed 3\ntrees 0\ngrandstands 0\nbuildings 0\nshadow_size 256\nterrain_margin 30\n"
-    "terrain_relief 1\nroad_width 10\nkerb_width 0.6\nverge_width 2\n"
-    "point 60 0\npoint 42 30\npoint 0 40\npoint -42 30\npoint -60 0\npoint -42 -30\npoint 0 -40\npoint 42 -30\n";
+    "name Ring\nseed 5\ntrees 0\ngrandstands 0\nbuildings 0\nshadow_size 256\nterrain_margin 40\n"
+    "terrain_relief 2\nroad_width 9\nkerb_width 0.6\nverge_width 2\n"
+    "point 160 0\npoint 113 53\npoint 0 75\npoint -113 53\npoint -160 0\npoint -113 -53\npoint 0 -75\n"
+    "point 113 -53\n";
 const double kMB = 1024.0 * 1024.0;
 
 bool InsideCopy() { return std::getenv(kChildVariable) != nullptr; }
