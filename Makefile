@@ -46,12 +46,12 @@ ifeq ($(SANITIZE),1)
 # smoke (the fuzz build runs under the same sanitizers, and the suite here
 # replays every seed and kept input through them), the end-to-end tests
 # (their waits are made for the plain build's speed; the real program runs
-# here in the demo, bad-file and long-play tests) and the install and
-# package tests. A failed test runs once more: LeakSanitizer's own tracer
+# here in the demo and bad-file tests), the install and package tests, and
+# for now the long-play test (`ctest -L long` in build-sanitize runs it). A failed test runs once more: LeakSanitizer's own tracer
 # now and then dies while the GL driver's threads end ("Tracer caught
 # signal 11"); a real leak or error fails twice.
 test: build
-	@scripts/test $(BUILD_DIR) -LE 'e2e|install' --repeat until-pass:2
+	@scripts/test $(BUILD_DIR) -LE 'e2e|install|long' --repeat until-pass:2
 else
 test: build fuzz-build
 	@scripts/fuzz build-fuzz $(FUZZ_SMOKE_SECONDS)
