@@ -18,9 +18,10 @@ constexpr unsigned long kMaxRate = 200000;
 }  // namespace
 
 cSound3D::cSound3D(cListener* listener, const char* file)
-    : listener(listener), source(0), buffer(0), fileRate(0) {
+    : listener(listener), source(0), buffer(0), fileRate(0), rate(0), speed(1.0f) {
   std::vector<int16_t> samples;
   if (!sound::DecodeMono(file, &samples, &fileRate)) return;
+  rate = fileRate;
   if (!sound::AcquireDevice()) return;
   alGetError();
   alGenBuffers(1, &buffer);
@@ -59,7 +60,17 @@ void cSound3D::SetSampleFreq(unsigned long hertz) {
   if (!source) return;
   if (hertz < kMinRate) hertz = kMinRate;
   if (hertz > kMaxRate) hertz = kMaxRate;
-  alSourcef(source, AL_PITCH, static_cast<float>(hertz) / static_cast<float>(fileRate));
+  rate = hertz;
+  alSourcef(source, AL_PITCH, static_cast<float>(hertz) / static_cast<float>(fileRate) * speed);
+}
+
+void cSound3D::SetSpeed(float factor) {
+  // OpenAL refuses a pitch of 0; a scene that stands still stops its sounds instead.
+  if (!(factor > 0.01f)) factor = 0.01f;
+  if (factor > 16.0f) factor = 16.0f;
+  speed = factor;
+  if (!source) return;
+  alSourcef(source, AL_PITCH, static_cast<float>(rate) / static_cast<float>(fileRate) * speed);
 }
 
 void cSound3D::SetPos(const D3DXVECTOR3* position) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "cCar.h"
@@ -451,6 +452,22 @@ void cRaceCar::StopSounds() {
 
 void cRaceCar::StartEngineSound() {
   if (engineSound) engineSound->PlayLooping();
+}
+
+void cRaceCar::Silence() {
+  StopSounds();
+  if (crashSound) crashSound->Stop();
+}
+
+void cRaceCar::SetSoundSpeed(float factor) {
+  for (cSound3D* s : {engineSound, skidSound, shiftSound, crashSound})
+    if (s) s->SetSpeed(factor);
+}
+
+void cRaceCar::Relocated() {
+  if (!car) return;
+  RefreshState();
+  for (int32_t& active : skidActive) active = 0;
 }
 
 void cRaceCar::RefreshState() {

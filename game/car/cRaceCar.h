@@ -75,6 +75,14 @@ class cRaceCar {
   void CopyControlsIn(const void* in24);
   void StopSounds();        // engine, skid and shift together
   void StartEngineSound();  // engine sound looping
+  void Silence();           // every sound of the car, the crash included
+  // Pitch of every sound of the car over its normal one, for a replay that
+  // runs faster or slower than real time (1: normal).
+  void SetSoundSpeed(float factor);
+  // The engine car's body was placed from outside (a replay's seek): the
+  // drawn pose follows it, and skid marks start afresh rather than joining
+  // the old place to the new one.
+  void Relocated();
 
   // The frame's update: controls, dents, physics, sounds, skid marks, smoke.
   void Step(float dt);

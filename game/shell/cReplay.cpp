@@ -10,7 +10,8 @@
 
 cReplay::cReplay()
     : carIndex(0), trackIndex(0), damage(0), automatic(0), car(nullptr), lastFetchTick(0), pauseStartTick(0),
-      snapshotCount(0), snapshotStartTick(0), stateCount(0), stateStartTick(0) {
+      snapshotCount(0), snapshotStartTick(0), stateCount(0), stateStartTick(0), clockTick(0), clockBase(0),
+      playbackSpeed(1.0f), playbackPaused(false) {
   memset(snapshots, 0, sizeof snapshots);
   memset(states, 0, sizeof states);
   for (int32_t i = 0; i < kEntries; ++i) snapshotStamps[i] = stateStamps[i] = kEmpty;
@@ -28,7 +29,10 @@ void cReplay::ResetForRecording() {
 
 void cReplay::RestartForPlayback() {
   snapshotCount = stateCount = 0;
-  lastFetchTick = GetTickCount();
+  clockTick = clockBase = GetTickCount();
+  playbackSpeed = 1.0f;
+  playbackPaused = false;
+  lastFetchTick = clockBase;
 }
 
 // An entry is kept once it lies at least 100 ms after the one before. The
@@ -83,7 +87,7 @@ static D3DXVECTOR3 Blend(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float x) {
 }
 
 ReplaySnapshot cReplay::GetSnapshot() {
-  const DWORD now = GetTickCount();
+  const DWORD now = PlaybackNow();
   // Playback time 0 is the first fetch of the controls.
   if (snapshotCount == 0) snapshotStartTick = stateStartTick = now;
   int32_t i;
@@ -99,7 +103,7 @@ ReplaySnapshot cReplay::GetSnapshot() {
 }
 
 ReplayState cReplay::GetState() {
-  const DWORD now = GetTickCount();
+  const DWORD now = PlaybackNow();
   lastFetchTick = now;
   if (stateCount == 0) snapshotStartTick = stateStartTick = now;
   int32_t i;
@@ -115,7 +119,7 @@ ReplayState cReplay::GetState() {
   return s;
 }
 
-DWORD cReplay::TimeSinceLastFetch() { return GetTickCount() - lastFetchTick; }
+DWORD cReplay::TimeSinceLastFetch() { return PlaybackNow() - lastFetchTick; }
 
 bool cReplay::AtEnd() {
   return snapshotCount == kEntries || stateCount == kEntries || snapshotStamps[snapshotCount] == kEmpty ||
@@ -189,4 +193,66 @@ bool cReplay::LoadRecording(const vrx::Recording& in) {
     states[i] = in.states[i];
   }
   return true;
+}
+
+DWORD cReplay::PlaybackNow() const {
+  if (playbackPaused) return clockBase;
+  const DWORD passed = GetTickCount() - clockTick;
+  // At speed 1 this is the tick counter itself, to the millisecond.
+  if (playbackSpeed == 1.0f) return clockBase + passed;
+  return clockBase + (DWORD)((double)passed * playbackSpeed);
+}
+
+void cReplay::RebaseClock() {
+  clockBase = PlaybackNow();
+  clockTick = GetTickCount();
+}
+
+void cReplay::SetPlaybackPaused(bool paused) {
+  RebaseClock();
+  playbackPaused = paused;
+}
+
+void cReplay::SetPlaybackSpeed(float speed) {
+  if (!(speed > 0)) return;
+  RebaseClock();
+  playbackSpeed = speed;
+}
+
+DWORD cReplay::GetLength() const {
+  int32_t n = 0;
+  while (n < kEntries && stateStamps[n] != kEmpty) ++n;
+  return n > 0 ? stateStamps[n - 1] : 0;
+}
+
+DWORD cReplay::GetPlaybackTime() {
+  // Before the first fetch playback stands at its start.
+  if (snapshotCount == 0 && stateCount == 0) return 0;
+  const DWORD elapsed = PlaybackNow() - stateStartTick;
+  const DWORD length = GetLength();
+  return elapsed < length ? elapsed : length;
+}
+
+void cReplay::SeekPlayback(DWORD ms) {
+  const DWORD length = GetLength();
+  if (length == 0) return;
+  if (ms >= length) ms = length - 1;
+  const DWORD now = PlaybackNow();
+  snapshotStartTick = stateStartTick = now - ms;
+  // The positions follow at once, so the end check sees the new place.
+  int32_t at;
+  float weight;
+  snapshotCount = stateCount = 1;  // neither a first fetch nor the end any more
+  Locate(snapshotStamps, &snapshotCount, snapshotStartTick, now, &at, &weight);
+  Locate(stateStamps, &stateCount, stateStartTick, now, &at, &weight);
+}
+
+bool cReplay::NextSampleTime(DWORD* ms) {
+  const DWORD at = GetPlaybackTime(), length = GetLength();
+  for (int32_t i = 0; i < kEntries && stateStamps[i] != kEmpty; ++i)
+    if (stateStamps[i] > at && stateStamps[i] < length) {
+      *ms = stateStamps[i];
+      return true;
+    }
+  return false;
 }

@@ -77,11 +77,33 @@ class cReplay {
   // false, leaving an empty recording, when they are empty or too many.
   bool LoadRecording(const vrx::Recording& in);
 
+  // Playback runs on its own clock, which follows the tick counter at speed
+  // 1 until it is paused, slowed down, sped up or moved.
+  void SetPlaybackPaused(bool paused);
+  bool IsPlaybackPaused() const { return playbackPaused; }
+  void SetPlaybackSpeed(float speed);
+  float GetPlaybackSpeed() const { return playbackSpeed; }
+  // Where playback stands in the recording, in ms from its first sample,
+  // and the stamp of its last body state (0 for an empty recording).
+  DWORD GetPlaybackTime();
+  DWORD GetLength() const;
+  // Moves playback to `ms` into the recording, kept within it (short of its
+  // last sample, so that a move never ends the replay by itself); the next
+  // fetches hand out the controls and body state of that moment.
+  void SeekPlayback(DWORD ms);
+  // The stamp of the first body state after the playback time; false when
+  // only the last one is left (reaching it ends the replay).
+  bool NextSampleTime(DWORD* ms);
+
  private:
   friend struct cReplayProbe;  // tests
 
   // Finds the playback position of a track at elapsed ms; false past its end.
   bool Locate(const DWORD* stamps, int32_t* count, DWORD startTick, DWORD now, int32_t* at, float* weight);
+  // The playback clock's now: GetTickCount() itself at speed 1, unpaused.
+  DWORD PlaybackNow() const;
+  // Restarts the playback clock from the current tick where it stands.
+  void RebaseClock();
 
   cRaceCar* car;
   ReplaySnapshot snapshots[kEntries];
@@ -94,4 +116,9 @@ class cReplay {
   DWORD snapshotStartTick;
   int32_t stateCount;
   DWORD stateStartTick;
+  // The playback clock: at tick clockTick it read clockBase.
+  DWORD clockTick;
+  DWORD clockBase;
+  float playbackSpeed;
+  bool playbackPaused;
 };

@@ -14,6 +14,7 @@
 #include "shell/main_loop.h"
 #include "shell/program.h"
 #include "shell/race_frame.h"
+#include "shell/replay_controls.h"
 #include "shell/startup.h"
 
 cGround* gGround = nullptr;
@@ -68,12 +69,33 @@ void PlayBack(cRaceCar* car) {
 
 }  // namespace
 
+void ReplayStep(cRaceCar* car, float dt) {
+  if (gReplay->IsPlaybackPaused()) return;
+  PlayBack(car);
+  car->Step(dt * gReplay->GetPlaybackSpeed());
+  BookLap(car);
+}
+
+const char* LapClockText() {
+  static char text[32];
+  DWORD ms;
+  if (!gReplayMode || !gReplayControls.LapTime(&ms)) return gTimer.GetTimeString();
+  snprintf(text, sizeof text, "%02u:%02u:%02u", ms / 60000, ms / 1000 % 60, ms / 10 % 100);
+  return text;
+}
+
 void BookLap(cRaceCar* car) {
   cCar* body = car->GetCar();
-  if (!body->IsTimerCollision()) return;
+  const bool touching = body->IsTimerCollision() != 0;
+  // A replay times its laps on the recording's clock, which follows its
+  // pause, speed and moves; before its first gate there is no lap begun.
+  DWORD replayLap = 0;
+  const bool replayTimed = gReplayMode && gReplayControls.LapTime(&replayLap);
+  if (gReplayMode) gReplayControls.Gate(touching);
+  if (!touching) return;
   if (body->HalfLap) {
     body->HalfLap = 0;
-    gLastLapTime = gTimer.GetTickTime();
+    gLastLapTime = replayTimed ? replayLap : gTimer.GetTickTime();
     // A machine's lap is no player's record.
     if (!gReplayMode && !gDemo.Active()) gGround->SetBestTime(gLastLapTime);
     gDemo.LapBooked(gLastLapTime);
@@ -148,7 +170,7 @@ void RunRace() {
         gRaceMusic.Stop();
         return;
       }
-      PlayBack(car);
+      ReplayStep(car, dt);
     } else {
       gReplay->Record();
       if (car->GetDamage() == 100.0f) {
@@ -158,10 +180,10 @@ void RunRace() {
         }
         if (GetTickCount() - finishTick >= kWreckedRaceEnd) break;
       }
+      gDemo.Drive(car->GetCar(), dt);
+      car->Step(dt);
+      BookLap(car);
     }
-    gDemo.Drive(car->GetCar(), dt);
-    car->Step(dt);
-    BookLap(car);
 
     DrawRaceFrame(adjust);
     if (fpsText[0]) gFont->PutTextRelative(0.005f, 0.05f, 0.8f, 0.8f, fpsText);
@@ -213,6 +235,7 @@ void RunDrive(int replay) {
     gReplay->AttachCar(gRaceCar);
     if (replay) {
       gReplay->RestartForPlayback();
+      gReplayControls.Begin(gRaceCar);
     } else {
       gReplay->ResetForRecording();
       gReplay->carIndex = carIndex;
@@ -233,6 +256,7 @@ void RunDrive(int replay) {
 
   gTimer.Stop();
   gTimer.Reset();
+  gReplayControls.End();
   gReplay->AttachCar(nullptr);
   delete gRaceCar;
   gRaceCar = nullptr;

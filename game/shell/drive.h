@@ -28,6 +28,14 @@ void RunDrive(int replay);
 // the lap clock again.
 void BookLap(cRaceCar* car);
 
+// The replay's part of a frame: the recorded controls (and now and then the
+// recorded body state) into the car, its step at the replay's speed, the lap
+// gate. Nothing while the replay is paused.
+void ReplayStep(cRaceCar* car, float dt);
+
+// The running lap time as the HUD shows it ("mm:ss:hh").
+const char* LapClockText();
+
 // Runs race frames until Esc, the window's end, the end of a replay or 7 s
 // after the car is wrecked; then the pause screen where that applies.
 void RunRace();

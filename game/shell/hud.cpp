@@ -4,6 +4,7 @@
 #include "cCar.h"
 #include "shell/drive.h"
 #include "shell/program.h"
+#include "shell/replay_controls.h"
 
 namespace {
 
@@ -49,8 +50,9 @@ void DrawHud(cRaceCar* car) {
   if (!gFont) return;
   if (!gReplayMode) DrawInstruments(car);
   Sprite(gLogo, 0.15f, 0.15f, 0, 0, 0, 0, 0, kOpaque);
-  gFont->PutTextRelative(0.89f, 0, 0.9f, 0.9f, gTimer.GetTimeString());
+  gFont->PutTextRelative(0.89f, 0, 0.9f, 0.9f, LapClockText());
   gFont->PutTextRelative(0.89f, 0.04f, 0.9f, 0.9f, FormatLapTime(gLastLapTime));
   gFont->PutTextRelative(0.77f, 0.005f, 0.7f, 0.7f, gLangText[27]);
   gFont->PutTextRelative(0.77f, 0.045f, 0.7f, 0.7f, gLangText[28]);
+  if (gReplayMode) gReplayControls.DrawBar();
 }

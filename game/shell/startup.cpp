@@ -14,6 +14,7 @@
 #include "shell/menu.h"
 #include "shell/player_files.h"
 #include "shell/program.h"
+#include "shell/replay_controls.h"
 #if __has_include("shell/cReplay.h")
 #include "shell/cReplay.h"
 #define VRX_HAVE_REPLAY 1
@@ -135,7 +136,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       gAppActive = (int)wParam;
       break;
     case WM_KEYDOWN:
-      if (wParam == VK_ESCAPE) PostQuitMessage(0);
+      if (wParam == VK_ESCAPE)
+        PostQuitMessage(0);
+      else if (gReplayMode)
+        gReplayControls.Key(wParam, (lParam & (1L << 30)) != 0);  // nothing outside a replay
       return 0;
     case WM_DESTROY:
       // The menus do not act on the quit message; this flag ends them.

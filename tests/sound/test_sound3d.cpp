@@ -129,6 +129,41 @@ TEST(Sound3D, SampleFreqSetsThePitchAgainstTheFilesOwnRateAtOnce) {
   EXPECT_NEAR(track[track.size() / 2], expected, expected * 0.04);
 }
 
+TEST(Sound3D, SpeedScalesThePitchAndOutlastsSampleFreq) {
+  const std::string tone = Dir() + "/speed.wav";
+  ASSERT_TRUE(WriteTone(tone, kWav16, 22050, 1, {{441, 1.0}}));
+  {
+    cListener listener(nullptr);
+    cSound3D sound(&listener, tone.c_str());
+    const D3DXVECTOR3 ahead(0, 0, 2);
+    sound.SetPos(&ahead);
+    sound.SetSpeed(2.0f);  // twice as fast at the file's own rate: 882 Hz
+    sound.PlayLooping();
+    RunFor(0.7);
+    sound.SetSampleFreq(11025);  // half the rate, still twice as fast: 441 Hz
+    RunFor(0.7);
+    sound.SetSpeed(0.5f);  // a quarter of 441 Hz
+    RunFor(0.7);
+    sound.Stop();
+  }
+  const std::vector<double> track = ToneTrack(ReadCapture(Capture()), 4096);
+  int seen[3] = {0, 0, 0};
+  int last = -1;
+  bool ordered = true;
+  const double expected[3] = {882, 441, 110.25};
+  for (double hz : track)
+    for (int k = 0; k < 3; ++k)
+      if (std::abs(hz - expected[k]) < expected[k] * 0.04) {
+        ++seen[k];
+        ordered = ordered && k >= last;
+        last = k;
+      }
+  EXPECT_GE(seen[0], 3);
+  EXPECT_GE(seen[1], 3);
+  EXPECT_GE(seen[2], 2);
+  EXPECT_TRUE(ordered);
+}
+
 TEST(Sound3D, LoopingGoesOnUntilStopAndRepeatedCallsDoNotRestartIt) {
   // Low half then high half: a sound restarted by every call would never
   // reach its high half.

@@ -19,6 +19,10 @@ public:
   // Playback rate in samples per second; the file's own rate is normal pitch.
   // Takes effect at once, also while the sound plays.
   void SetSampleFreq(unsigned long hertz);
+  // Playback speed over the sample rate (2: twice as fast, an octave up), for
+  // a scene that runs faster or slower than real time; 1 by default. Kept
+  // across SetSampleFreq calls; takes effect at once.
+  void SetSpeed(float factor);
   // World position of the source (left-handed, y up, z forward).
   void SetPos(const D3DXVECTOR3* position);
   // Plays once from the start (restarts a sound that is playing).
@@ -32,4 +36,6 @@ private:
   unsigned int source;  // 0 while silent
   unsigned int buffer;
   unsigned long fileRate;
+  unsigned long rate;  // the last sample rate asked for (the file's own at first)
+  float speed;
 };
