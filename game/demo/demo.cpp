@@ -58,6 +58,8 @@ void PrintUsage(FILE* to) {
   std::fprintf(to,
                "usage: vrx                     the game: name screen, menus, races\n"
                "       vrx --demo [--track NAME] [--car NAME] [--laps N] [--frames N] [--stats FILE]\n"
+               "                  [--save-replay FILE]\n"
+               "       vrx --replay FILE       play a saved replay, then end\n"
                "       vrx --help | --version\n"
                "\n"
                "  --demo        the autopilot drives the real race, with drawing, HUD and sound\n"
@@ -71,8 +73,13 @@ void PrintUsage(FILE* to) {
                "  --stats FILE  write each lap time, the frames drawn, median, 99th percentile and\n"
                "                worst frame time, load time, peak memory and heap allocations per\n"
                "                race frame to FILE\n"
+               "  --save-replay FILE  keep the demo's run as a saved replay in FILE\n"
+               "  --replay FILE play a saved replay (F5 in the menu after a race saves one) and\n"
+               "                end with it: Space pauses, Left/Right move 5 s, Down/Up set the\n"
+               "                speed, '.' steps one sample while paused, Esc ends\n"
                "\n"
-               "Exit status: 0 done, 1 the game could not start, 2 a bad command line or name.\n"
+               "Exit status: 0 done, 1 the game could not start (or the replay file is damaged),\n"
+               "2 a bad command line or name.\n"
                "Best times set in demo mode are not stored.\n");
 }
 
@@ -100,6 +107,10 @@ int ParseCommandLine(int argc, char** argv, DemoOptions* out) {
     } else if (std::strcmp(a, "--car") == 0) {
       if (!value(&out->car)) return BadUsage("--car needs a car name", nullptr);
       demoOnly = true;
+    } else if (std::strcmp(a, "--save-replay") == 0) {
+      if (!value(&out->saveReplay)) return BadUsage("--save-replay needs a file name", nullptr);
+    } else if (std::strcmp(a, "--replay") == 0) {
+      if (!value(&out->replay)) return BadUsage("--replay needs a saved replay's file name", nullptr);
     } else if (std::strcmp(a, "--stats") == 0) {
       if (!value(&out->stats)) return BadUsage("--stats needs a file name", nullptr);
       demoOnly = true;
@@ -125,6 +136,8 @@ int ParseCommandLine(int argc, char** argv, DemoOptions* out) {
     }
   }
   if (demoOnly && !out->demo) return BadUsage("--track, --car, --laps, --frames and --stats go with --demo", nullptr);
+  if (out->saveReplay && !out->demo) return BadUsage("--save-replay goes with --demo", nullptr);
+  if (out->replay && out->demo) return BadUsage("--replay plays a saved replay; it does not go with --demo", nullptr);
   return kRunProgram;
 }
 
@@ -254,6 +267,7 @@ void cDemo::DriveStarting() {
   failed = false;
   ready = false;
   shownFrames = 0;
+  lapsDoneAt = -1.0;
   stats.LoadStarted(NowSeconds());
 }
 
@@ -292,7 +306,14 @@ bool cDemo::LapBooked(uint32_t milliseconds) {
   // touch of the start gate only starts the clock.
   if (timing) stats.Lap(milliseconds);
   timing = true;
-  return Finished();
+  if (options.laps > 0 && stats.Laps() >= options.laps && lapsDoneAt < 0) lapsDoneAt = NowSeconds();
+  return options.laps > 0 && stats.Laps() >= options.laps;
+}
+
+bool cDemo::Finished() const {
+  if (failed || (options.frames > 0 && shownFrames >= options.frames)) return true;
+  if (options.laps <= 0 || stats.Laps() < options.laps) return false;
+  return !options.saveReplay || NowSeconds() - lapsDoneAt >= 1.0;
 }
 
 bool cDemo::DriveOver(const char* track, const char* car) {

@@ -3,6 +3,8 @@
 // times, load time, peak memory, heap allocations per race frame).
 //
 //   vrx --demo [--track NAME] [--car NAME] [--laps N] [--frames N] [--stats FILE]
+//              [--save-replay FILE]
+//   vrx --replay FILE
 //
 // The shell asks this module at a few points of the drive (see cDemo); when
 // demo mode is off every call does nothing.
@@ -24,6 +26,8 @@ struct DemoOptions {
   int laps = 0;                 // 0: until Esc or the window closes
   int frames = 0;               // race frames to show, then the drive ends; 0: no such limit
   const char* stats = nullptr;  // file for the figures; null: none
+  const char* saveReplay = nullptr;  // the demo's run is saved there as a replay; null: not
+  const char* replay = nullptr;      // a saved replay to play instead of the game; null: none
 };
 
 // What the program does after reading its command line.
@@ -116,11 +120,10 @@ class cDemo {
   // done. The first booking of a drive (the start line, passed from the
   // start position) only starts the clock.
   bool LapBooked(uint32_t milliseconds);
-  // The drive should end: the laps are done, or no lap could be found.
-  bool Finished() const {
-    return failed || (options.laps > 0 && stats.Laps() >= options.laps) ||
-           (options.frames > 0 && shownFrames >= options.frames);
-  }
+  // The drive should end: the laps are done, or no lap could be found. A
+  // run kept as a replay goes on for a second after its last lap, so the
+  // replay shows the car over the line.
+  bool Finished() const;
   // The drive is over: writes the stats when asked for. False when the
   // demo failed (no lap line, stats not written): the program exits 1.
   bool DriveOver(const char* track, const char* car);
@@ -138,6 +141,7 @@ class cDemo {
   bool ready = false;   // the drive got as far as its car
   int shownFrames = 0;  // race frames shown in this drive
   double lastShown = 0.0;
+  double lapsDoneAt = -1.0;  // when the asked-for laps were done
   unsigned long lastAllocations = 0;
 };
 

@@ -4,7 +4,9 @@
 
 #include "demo/demo.h"
 #include "shell/drive.h"
+#include "shell/cReplay.h"
 #include "shell/program.h"
+#include "shell/saved_replay.h"
 
 int RunDemo() {
   const DemoOptions& o = gDemo.Options();
@@ -26,7 +28,17 @@ int RunDemo() {
   }
   gDemo.DriveStarting();
   RunDrive(0);
-  return gDemo.DriveOver(LastComponent(gTrackList[gPlayer.TrackIndex]), LastComponent(gCarList[gPlayer.CarIndex]))
-             ? kExitOk
-             : 1;
+  bool saved = true;
+  if (o.saveReplay) {
+    vrx::Recording r;
+    if (RecordingFromRecorder(*gReplay, gCarList[gPlayer.CarIndex], gTrackList[gPlayer.TrackIndex], &r)) {
+      saved = vrx::WriteRecordFile(o.saveReplay, r);
+    } else {
+      fprintf(stderr, "vrx: the demo recorded nothing to save in %s\n", o.saveReplay);
+      saved = false;
+    }
+  }
+  const bool over =
+      gDemo.DriveOver(LastComponent(gTrackList[gPlayer.TrackIndex]), LastComponent(gCarList[gPlayer.CarIndex]));
+  return over && saved ? kExitOk : 1;
 }

@@ -219,10 +219,14 @@ void cReplay::SetPlaybackSpeed(float speed) {
   playbackSpeed = speed;
 }
 
+// Playback ends with the shorter track (a saved file may hold tracks of
+// different lengths).
 DWORD cReplay::GetLength() const {
-  int32_t n = 0;
+  int32_t c = 0, n = 0;
+  while (c < kEntries && snapshotStamps[c] != kEmpty) ++c;
   while (n < kEntries && stateStamps[n] != kEmpty) ++n;
-  return n > 0 ? stateStamps[n - 1] : 0;
+  if (c == 0 || n == 0) return 0;
+  return snapshotStamps[c - 1] < stateStamps[n - 1] ? snapshotStamps[c - 1] : stateStamps[n - 1];
 }
 
 DWORD cReplay::GetPlaybackTime() {

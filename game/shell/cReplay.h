@@ -84,7 +84,7 @@ class cReplay {
   void SetPlaybackSpeed(float speed);
   float GetPlaybackSpeed() const { return playbackSpeed; }
   // Where playback stands in the recording, in ms from its first sample,
-  // and the stamp of its last body state (0 for an empty recording).
+  // and where it ends: the last stamp of the shorter track (0 when empty).
   DWORD GetPlaybackTime();
   DWORD GetLength() const;
   // Moves playback to `ms` into the recording, kept within it (short of its

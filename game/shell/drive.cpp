@@ -15,6 +15,7 @@
 #include "shell/program.h"
 #include "shell/race_frame.h"
 #include "shell/replay_controls.h"
+#include "shell/saved_replay.h"
 #include "shell/startup.h"
 
 cGround* gGround = nullptr;
@@ -99,6 +100,7 @@ void BookLap(cRaceCar* car) {
     // A machine's lap is no player's record.
     if (!gReplayMode && !gDemo.Active()) gGround->SetBestTime(gLastLapTime);
     gDemo.LapBooked(gLastLapTime);
+    if (gReplayMode) SavedReplayLapBooked(gLastLapTime);
   }
   // In the gate the clock restarts every frame: a lap counts from leaving it.
   gTimer.Reset();
@@ -238,6 +240,7 @@ void RunDrive(int replay) {
       gReplayControls.Begin(gRaceCar);
     } else {
       gReplay->ResetForRecording();
+      RecordingReplaced();
       gReplay->carIndex = carIndex;
       gReplay->trackIndex = trackIndex;
       gReplay->damage = damage;

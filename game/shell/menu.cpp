@@ -9,6 +9,7 @@
 #include "shell/drive.h"
 #include "shell/main_loop.h"
 #include "shell/program.h"
+#include "shell/saved_replay.h"
 
 namespace {
 
@@ -301,6 +302,7 @@ int MenuFrame() {
     device->EndScene();
     return 0;
   }
+  DrawSavedReplayNote();
   if (gCursor) gCursor->Draw(0.25f);
   device->EndScene();
   gScreen.Flip();

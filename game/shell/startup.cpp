@@ -10,11 +10,13 @@
 #include "platform/files.h"
 #include "platform/user_files.h"
 #include "platform/wingdi.h"
+#include "shell/drive.h"
 #include "shell/main_loop.h"
 #include "shell/menu.h"
 #include "shell/player_files.h"
 #include "shell/program.h"
 #include "shell/replay_controls.h"
+#include "shell/saved_replay.h"
 #if __has_include("shell/cReplay.h")
 #include "shell/cReplay.h"
 #define VRX_HAVE_REPLAY 1
@@ -138,8 +140,10 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE)
         PostQuitMessage(0);
-      else if (gReplayMode)
-        gReplayControls.Key(wParam, (lParam & (1L << 30)) != 0);  // nothing outside a replay
+      else if (gRaceCar && gReplayMode)
+        gReplayControls.Key(wParam, (lParam & (1L << 30)) != 0);
+      else if (!gRaceCar && wParam == VK_F5 && !(lParam & (1L << 30)))
+        SaveLastReplay();  // between drives: the menus
       return 0;
     case WM_DESTROY:
       // The menus do not act on the quit message; this flag ends them.
@@ -321,6 +325,12 @@ int RunProgram(HINSTANCE instance) {
   if (gDemo.Active()) {
     PaintNumberPlate();
     const int result = RunDemo();
+    Shutdown(instance, 0);
+    return result;
+  }
+  if (const vrx::Recording* replay = ReplayAtStart()) {
+    PaintNumberPlate();
+    const int result = PlaySavedReplay(*replay, ReplayAtStartPath());
     Shutdown(instance, 0);
     return result;
   }

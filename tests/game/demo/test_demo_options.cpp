@@ -48,6 +48,14 @@ TEST(DemoCommandLine, ReadsTheDemoAndItsChoices) {
   EXPECT_STREQ(o.stats, "out.txt");
   EXPECT_EQ(out + err, "");
 
+  Args saved({"--replay", "run.vrxreplay"});
+  EXPECT_EQ(saved.Parse(&o), kRunProgram);
+  EXPECT_FALSE(o.demo);
+  EXPECT_STREQ(o.replay, "run.vrxreplay");
+  Args kept({"--demo", "--save-replay", "run.vrxreplay"});
+  EXPECT_EQ(kept.Parse(&o), kRunProgram);
+  EXPECT_STREQ(o.saveReplay, "run.vrxreplay");
+
   Args plain({"--demo"});
   EXPECT_EQ(plain.Parse(&o), kRunProgram);
   EXPECT_TRUE(o.demo);
@@ -82,6 +90,9 @@ TEST(DemoCommandLine, BadLinesSayWhyThenShowTheUsage) {
       {{"--demo", "--frames"}, "vrx: --frames needs a number of frames\n"},
       {{"--laps", "2"}, "vrx: --track, --car, --laps, --frames and --stats go with --demo\n"},
       {{"--frames", "2"}, "vrx: --track, --car, --laps, --frames and --stats go with --demo\n"},
+      {{"--save-replay", "a.vrxreplay"}, "vrx: --save-replay goes with --demo\n"},
+      {{"--replay"}, "vrx: --replay needs a saved replay's file name\n"},
+      {{"--demo", "--replay", "a.vrxreplay"}, "vrx: --replay plays a saved replay; it does not go with --demo\n"},
   };
   for (const auto& b : bad) {
     Args a({});

@@ -253,6 +253,66 @@ TEST_F(DemoProgram, EscEndsADemoWithoutLapsInOrder) {
   EXPECT_GT(Figure(stats, "frames drawn"), 20.0) << stats;
 }
 
+// The seconds of lap n (from 1) in "lap N mm:ss:hh seconds s" lines; -1 when missing.
+double LapSeconds(const std::string& text, int n) {
+  const std::string key = "\nlap " + std::to_string(n) + " ", padded = "\n" + text;
+  const size_t at = padded.find(key);
+  if (at == std::string::npos) return -1;
+  return std::strtod(padded.c_str() + at + key.size() + 9, nullptr);
+}
+
+TEST_F(DemoProgram, ASavedRunPlaysBackInTheProgramToTheSameLap) {
+  const std::string track = ShortestTrack(dir);
+  ASSERT_FALSE(track.empty());
+  const std::string run = dir + "/run.vrxreplay";
+  fs::remove(run);
+  const Result demo = RunProgram(dir, {dir + "/vrx", "--demo", "--track", track, "--car", "hatchrally", "--laps", "1",
+                                       "--stats", dir + "/stats.txt", "--save-replay", run},
+                                 240);
+  ASSERT_EQ(demo.code, 0) << demo.err;
+  const double raced = LapSeconds(vrxtest::ReadFile(dir + "/stats.txt"), 1);
+  ASSERT_GT(raced, 10.0);
+
+  // Played from another folder, it ends by itself and books the same lap.
+  const Result replay = RunProgram(vrxtest::MakeTempDir("saved_replay_cwd"), {dir + "/vrx", "--replay", run}, 240);
+  ASSERT_EQ(replay.code, 0) << replay.err;
+  const double replayed = LapSeconds(replay.out, 1);
+  EXPECT_NEAR(replayed, raced, 0.1) << replay.out;
+  EXPECT_EQ(LapSeconds(replay.out, 2), -1.0) << replay.out;
+  std::printf("raced %.3f s, replayed %.3f s\n", raced, replayed);
+
+  // Damaged or missing: one line, no window, exit status 1.
+  std::string bytes = vrxtest::ReadFile(run);
+  bytes[bytes.size() / 2] ^= 0x01;
+  const std::string bad = dir + "/bad.vrxreplay";
+  vrxtest::WriteFile(bad, bytes.data(), bytes.size());
+  const Result damaged = RunProgram(dir, {dir + "/vrx", "--replay", bad}, 30);
+  EXPECT_EQ(damaged.code, 1);
+  EXPECT_EQ(damaged.err, "vrx: cannot play " + bad + ": checksum mismatch\n");
+  const Result missing = RunProgram(dir, {dir + "/vrx", "--replay", dir + "/none.vrxreplay"}, 30);
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_EQ(missing.err, "vrx: cannot play " + dir + "/none.vrxreplay: No such file or directory\n");
+
+  // Paused with Space, ended with Esc: no lap, exit status 0.
+  if (system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+  const pid_t pid = Start(dir, {dir + "/vrx", "--replay", run});
+  ASSERT_GT(pid, 0);
+  bool found = false;
+  for (int i = 0; i < 200 && !found; ++i) {
+    found = system("xdotool search --name '^VRX$' >/dev/null 2>&1") == 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(found);
+  std::this_thread::sleep_for(std::chrono::seconds(6));
+  const int sent = system(
+      "xdotool search --name '^VRX$' windowfocus --sync >/dev/null 2>&1; xdotool keydown space; sleep 0.3; "
+      "xdotool keyup space; sleep 1; xdotool keydown Escape; sleep 0.3; xdotool keyup Escape");
+  EXPECT_EQ(sent, 0);
+  const Result esc = Wait(dir, pid, 30);
+  EXPECT_EQ(esc.code, 0) << esc.err;
+  EXPECT_EQ(esc.out.find("lap "), std::string::npos) << esc.out;
+}
+
 TEST_F(DemoProgram, MissingGameDataEndsTheStart) {
   // The programs and settings without their DATA folder.
   const std::string bare = vrxtest::MakeTempDir("demo_program_bare");
