@@ -22,6 +22,7 @@
 
 #include "autopilot/cAutopilot.h"
 #include "cGround.h"
+#include "programs.h"
 #include "screen_fixture.h"
 #include "test_support.h"
 
@@ -112,6 +113,10 @@ class DemoProgram : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!fs::exists(std::string(VRX_BIN_DIR) + "/vrx") || !fs::exists(std::string(VRX_BIN_DIR) + "/DATA/Tracks.txt"))
       return;
+    // The game draws only while its window is the active one: a display of
+    // its own keeps other tests' windows from taking the focus mid-lap.
+    static vrxtest::VirtualDisplay display;
+    if (display.Start()) setenv("DISPLAY", display.Name().c_str(), 1);
     dir = vrxtest::MakeTempDir("demo_program");
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(VRX_BIN_DIR)) {
