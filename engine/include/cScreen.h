@@ -50,6 +50,11 @@ class cScreen {
   int Restore();
   // Presents the back buffer; 1 on success.
   int Flip();
+  // Between a window and full screen while the device lives on: nothing is
+  // released or reset, and a later Restore keeps the mode chosen here.
+  // 1 on success.
+  int SetWindowed(BOOL windowed);
+  int IsWindowed() const { return presentParameters.Windowed ? 1 : 0; }
 
   IDirect3DDevice9* GetDevicePointer() const { return device; }
   // The shared sprite object; null when none could be made.

@@ -196,6 +196,12 @@ int cScreen::Restore() {
   return 1;
 }
 
+int cScreen::SetWindowed(BOOL windowed) {
+  if (!device || FAILED(VrxSetWindowed(device, windowed))) return 0;
+  presentParameters.Windowed = windowed ? TRUE : FALSE;
+  return 1;
+}
+
 int cScreen::Flip() { return device && SUCCEEDED(device->Present(nullptr, nullptr, nullptr, nullptr)) ? 1 : 0; }
 
 int cScreen::IsRenderTargetFormatExisting(D3DFORMAT format) {

@@ -17,6 +17,7 @@
 #include "shell/replay_controls.h"
 #include "shell/saved_replay.h"
 #include "shell/startup.h"
+#include "shell/window_mode.h"
 
 cGround* gGround = nullptr;
 cRaceCar* gRaceCar = nullptr;
@@ -109,11 +110,17 @@ void BookLap(cRaceCar* car) {
 
 namespace {
 
-// Closing the window while paused ends the drive; nothing else is taken.
+// Closing the window while paused ends the drive. Of the rest only Alt+Enter
+// and F12 are taken: other keys wait for the race to go on.
 bool WindowClosing() {
   MSG msg;
   if (PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE)) DispatchMessageA(&msg);
   if (PeekMessageA(&msg, nullptr, WM_DESTROY, WM_DESTROY, PM_REMOVE)) DispatchMessageA(&msg);
+  while (PeekMessageA(&msg, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_REMOVE)) DispatchMessageA(&msg);
+  if (PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_F12) {
+    PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+    DispatchMessageA(&msg);
+  }
   return gWindowClosed != 0;
 }
 
@@ -134,7 +141,7 @@ void PauseScreen(D3DXMATRIX adjust) {
       done = true;
     }
     if (gBackButton->IsLClicked()) done = true;
-    gScreen.Flip();
+    PresentFrame();
     gScreen.ClearScreen();
   }
 }
@@ -189,7 +196,7 @@ void RunRace() {
 
     DrawRaceFrame(adjust);
     if (fpsText[0]) gFont->PutTextRelative(0.005f, 0.05f, 0.8f, 0.8f, fpsText);
-    gScreen.Flip();
+    PresentFrame();
     gScreen.ClearScreen();
     clock.FrameDone();
     gDemo.FrameShown();

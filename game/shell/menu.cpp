@@ -10,6 +10,7 @@
 #include "shell/main_loop.h"
 #include "shell/program.h"
 #include "shell/saved_replay.h"
+#include "shell/window_mode.h"
 
 namespace {
 
@@ -273,7 +274,7 @@ int NameScreenFrame() {
   }
   if (gCursor) gCursor->Draw(0.25f);
   device->EndScene();
-  gScreen.Flip();
+  PresentFrame();
   return 1;
 }
 
@@ -305,7 +306,7 @@ int MenuFrame() {
   DrawSavedReplayNote();
   if (gCursor) gCursor->Draw(0.25f);
   device->EndScene();
-  gScreen.Flip();
+  PresentFrame();
   return 1;
 }
 

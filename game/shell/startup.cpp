@@ -17,6 +17,7 @@
 #include "shell/program.h"
 #include "shell/replay_controls.h"
 #include "shell/saved_replay.h"
+#include "shell/window_mode.h"
 #if __has_include("shell/cReplay.h")
 #include "shell/cReplay.h"
 #define VRX_HAVE_REPLAY 1
@@ -140,11 +141,20 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE)
         PostQuitMessage(0);
-      else if (gRaceCar && gReplayMode)
+      else if (wParam == VK_F12) {
+        // Held down, F12 repeats; one picture a press.
+        if (!(lParam & (1L << 30))) RequestScreenshot();
+      } else if (gRaceCar && gReplayMode)
         gReplayControls.Key(wParam, (lParam & (1L << 30)) != 0);
       else if (!gRaceCar && wParam == VK_F5 && !(lParam & (1L << 30)))
         SaveLastReplay();  // between drives: the menus
       return 0;
+    case WM_SYSKEYDOWN:
+      if (wParam == VK_RETURN && !(lParam & (1L << 30))) {
+        ToggleWindowMode();
+        return 0;
+      }
+      break;
     case WM_DESTROY:
       // The menus do not act on the quit message; this flag ends them.
       gWindowClosed = 1;
@@ -276,11 +286,15 @@ int StartProgram(HINSTANCE instance, int* exitCode) {
   // A name without its end would run into the next field.
   if (!memchr(gPlayer.Name, 0, sizeof gPlayer.Name)) gPlayer.Name[sizeof gPlayer.Name - 1] = 0;
 
-  if (!gScreen.Init3D(gWindow, gScreenCfg.Width, gScreenCfg.Height, gScreenCfg.Colour32 ? 7 : 6, gPlayer.WBuffer)) {
+  if (!gScreen.Init3D(gWindow, gScreenCfg.Width, gScreenCfg.Height, ScreenModeFlags(gScreenCfg), gPlayer.WBuffer)) {
     Shutdown(instance, 1);
     *exitCode = 0;
     return 0;
   }
+  // A window shows the chosen size pixel for pixel (it may be resized later).
+  if (WantsWindow(gScreenCfg))
+    SetWindowPos(gWindow, nullptr, 0, 0, (int)gScreenCfg.Width, (int)gScreenCfg.Height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ShowCursor(FALSE);
   LoadLanguageTexts();
 

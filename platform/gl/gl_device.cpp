@@ -42,10 +42,11 @@ const char* kPresentScaled =
 // A window of the back buffer's size: each pixel read as it is, which a
 // software rasteriser does in about half the time of a filtered read.
 const char* kPresentExact =
-    "uniform int top;\n"  // the window's last row; the back buffer's rows run from the top
+    "uniform int top;\n"   // the picture's top row in window rows; the back buffer's rows run from the top
+    "uniform int left;\n"  // its first column
     "void main() {\n"
     "  ivec2 p = ivec2(gl_FragCoord.xy);\n"
-    "  gl_FragColor = displayed(texelFetch(image, ivec2(p.x, top - p.y), 0).rgb);\n"
+    "  gl_FragColor = displayed(texelFetch(image, ivec2(p.x - left, top - p.y), 0).rgb);\n"
     "}\n";
 
 // The fragment source is kPresentRamp followed by `fragment`.
@@ -104,6 +105,8 @@ Device* Device::Create(IDirect3D9* d3d, HWND window, DWORD behaviour, D3DPRESENT
     return nullptr;
   }
   Device* dev = new Device(d3d, window, sdl, ctx, adapter);
+  SDL_GetWindowPosition(sdl, &dev->windowedX_, &dev->windowedY_);
+  SDL_GetWindowSize(sdl, &dev->windowedW_, &dev->windowedH_);
   dev->InitGlState();
   D3DPRESENT_PARAMETERS p = *params;
   if (!dev->CreateBackBuffer(p)) {
@@ -141,6 +144,7 @@ Device::~Device() {
   glDeleteBuffers(1, &upIndexBuffer_);
   glDeleteProgram(presentProgram_);
   glDeleteProgram(presentExactProgram_);
+  SetSdlWindowPictureSize(window_, 0, 0);
   SDL_GL_MakeCurrent(sdl_, nullptr);
   SDL_GL_DeleteContext(ctx_);
   d3d_->Release();
@@ -209,6 +213,7 @@ void Device::InitGlState() {
     glUniform1i(glGetUniformLocation(program, "ramp"), 1);
   }
   presentTopLocation_ = glGetUniformLocation(presentExactProgram_, "top");
+  presentLeftLocation_ = glGetUniformLocation(presentExactProgram_, "left");
   glUseProgram(0);
   InvalidateGlCache();
 }
@@ -300,6 +305,10 @@ void Device::ApplyWindowMode() {
   // mode gets a window of the back buffer's size instead: the game lays out
   // its 2D drawing and reads the cursor in client pixels.
   if (SDL_GetWindowFlags(sdl_) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(sdl_, 0);
+  // A window may take any size: the picture keeps its aspect inside it,
+  // and the program still sees a client area of the back buffer's size.
+  SDL_SetWindowResizable(sdl_, params_.Windowed ? SDL_TRUE : SDL_FALSE);
+  SetSdlWindowPictureSize(window_, (int)params_.BackBufferWidth, (int)params_.BackBufferHeight);
   if (!params_.Windowed) {
     int w = (int)params_.BackBufferWidth, h = (int)params_.BackBufferHeight;
     SDL_SetWindowSize(sdl_, w, h);
@@ -310,6 +319,21 @@ void Device::ApplyWindowMode() {
       SDL_SetWindowFullscreen(sdl_, SDL_WINDOW_FULLSCREEN);
   }
   SDL_GL_SetSwapInterval(params_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+}
+
+HRESULT Device::SetWindowed(bool windowed) {
+  if ((params_.Windowed != FALSE) == windowed) return D3D_OK;
+  if (!windowed) {
+    SDL_GetWindowPosition(sdl_, &windowedX_, &windowedY_);
+    SDL_GetWindowSize(sdl_, &windowedW_, &windowedH_);
+  }
+  params_.Windowed = windowed ? TRUE : FALSE;
+  ApplyWindowMode();
+  if (windowed && windowedW_ > 0 && windowedH_ > 0) {
+    SDL_SetWindowSize(sdl_, windowedW_, windowedH_);
+    SDL_SetWindowPosition(sdl_, windowedX_, windowedY_);
+  }
+  return D3D_OK;
 }
 
 bool Device::WindowGone() const {
@@ -457,17 +481,30 @@ void Device::PresentToWindow() {
   int w = 0, h = 0;
   SDL_GL_GetDrawableSize(sdl_, &w, &h);
   const D3DSURFACE_DESC& back = backBuffer_->Get()->Desc();
-  const bool exact = (UINT)w == back.Width && (UINT)h == back.Height;
+  // The picture keeps its aspect: scaled to fit, centred, black bars where
+  // the window's shape differs.
+  const PictureRect r = FitPicture(w, h, (int)back.Width, (int)back.Height);
+  const bool exact = (UINT)r.w == back.Width && (UINT)r.h == back.Height;
+  const bool bars = r.w != w || r.h != h;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, w, h);
-  glDepthRange(0.0, 1.0);
   for (GLenum cap : {GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE, GL_SCISSOR_TEST, GL_FOG,
                      GL_STENCIL_TEST})
     glDisable(cap);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  if (bars) {
+    glViewport(0, 0, w, h);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  const int bottom = h - r.y - r.h;  // OpenGL counts rows from the bottom
+  glViewport(r.x, bottom, r.w, r.h);
+  glDepthRange(0.0, 1.0);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glUseProgram(exact ? presentExactProgram_ : presentProgram_);
-  if (exact) glUniform1i(presentTopLocation_, h - 1);
+  if (exact) {
+    glUniform1i(presentTopLocation_, bottom + r.h - 1);
+    glUniform1i(presentLeftLocation_, r.x);
+  }
   glActiveTexture(GL_TEXTURE0);
   glBindSampler(0, 0);
   glBindTexture(GL_TEXTURE_2D, backBuffer_->Get()->Texture());
@@ -781,6 +818,11 @@ void Device::ForgetProgram(GLuint name) {
 }
 
 }  // namespace vrxgl
+
+HRESULT VrxSetWindowed(IDirect3DDevice9* device, BOOL windowed) {
+  if (!device) return D3DERR_INVALIDCALL;
+  return vrxgl::DeviceFromInterface(device)->SetWindowed(windowed != FALSE);
+}
 
 HRESULT VrxSaveScreenshot(IDirect3DDevice9* device, const char* pngPath) {
   if (!device || !pngPath) return D3DERR_INVALIDCALL;

@@ -131,6 +131,9 @@ class Device final : public IDirect3DDevice9 {
   void MakeCurrent();
   void ForceLoss();
   HRESULT SaveScreenshot(const char* path);
+  // Between a window and full screen, keeping every resource: the back
+  // buffer is presented scaled into whatever the window is.
+  HRESULT SetWindowed(bool windowed);
   const AdapterInfo& Adapter() const { return *adapter_; }
   // Resources tell the device when their public count leaves or reaches zero,
   // so that Reset can refuse while default-pool resources are held.
@@ -194,6 +197,9 @@ class Device final : public IDirect3DDevice9 {
   const AdapterInfo* adapter_;
   D3DPRESENT_PARAMETERS params_{};
   D3DCAPS9 caps_{};
+  // The window's place and size while it was last a window, for the way
+  // back from full screen.
+  int windowedX_ = 0, windowedY_ = 0, windowedW_ = 0, windowedH_ = 0;
   int defaultPoolHeld_ = 0;
 
   // Device loss.
@@ -216,6 +222,7 @@ class Device final : public IDirect3DDevice9 {
   GLuint presentProgram_ = 0;
   GLuint presentExactProgram_ = 0;
   GLint presentTopLocation_ = -1;
+  GLint presentLeftLocation_ = -1;
 
   // Direct3D state.
   DWORD rs_[256];

@@ -20,6 +20,7 @@ struct HWND__ {
   bool alive = false;
   bool needsPaint = false;
   bool closePending = false;  // a WM_CLOSE from SDL waits in the queue
+  int pictureW = 0, pictureH = 0;  // the back buffer presented into it, if any
 };
 
 namespace {
@@ -49,6 +50,37 @@ bool IsLive(HWND hwnd) {
 }
 
 bool IsShown(HWND hwnd) { return !(SDL_GetWindowFlags(hwnd->sdl) & SDL_WINDOW_HIDDEN); }
+
+// The picture's place in the window, in window pixels; false when the window
+// shows no back buffer (its client area is then its own).
+bool PictureInWindow(HWND hwnd, PictureRect* r) {
+  if (hwnd->pictureW <= 0 || hwnd->pictureH <= 0) return false;
+  int w = 0, h = 0;
+  SDL_GetWindowSize(hwnd->sdl, &w, &h);
+  *r = FitPicture(w, h, hwnd->pictureW, hwnd->pictureH);
+  return r->w > 0 && r->h > 0;
+}
+
+// Window pixels to picture pixels (and back). Floor division, so a point in
+// a bar lands outside the picture rather than on its edge.
+LONG ToPicture(LONG v, int offset, int shown, int size) {
+  const long long d = (long long)(v - offset) * size;
+  return (LONG)(d >= 0 ? d / shown : -((-d + shown - 1) / shown));
+}
+LONG FromPicture(LONG v, int offset, int shown, int size) { return (LONG)(offset + (long long)v * shown / size); }
+
+void WindowToClient(HWND hwnd, LONG* x, LONG* y) {
+  PictureRect r;
+  if (!PictureInWindow(hwnd, &r)) return;
+  *x = ToPicture(*x, r.x, r.w, hwnd->pictureW);
+  *y = ToPicture(*y, r.y, r.h, hwnd->pictureH);
+}
+
+LPARAM MousePosition(HWND hwnd, int x, int y) {
+  LONG cx = x, cy = y;
+  WindowToClient(hwnd, &cx, &cy);
+  return MAKELPARAM((WORD)(short)cx, (WORD)(short)cy);
+}
 
 WindowClass* FindClass(LPCSTR name) {
   if (!name) return nullptr;
@@ -166,13 +198,18 @@ void TranslateKeyEvent(const SDL_KeyboardEvent& e) {
   if (key->extended) bits |= 1u << 24;
   if (up || e.repeat) bits |= 1u << 30;
   if (up) bits |= 1u << 31;
-  Post(hwnd, up ? WM_KEYUP : WM_KEYDOWN, vk, static_cast<LPARAM>(bits));
+  // As on Windows, keys pressed while Alt is held (Alt+Enter) are system
+  // keys, with the context bit set.
+  const bool alt = (e.keysym.mod & KMOD_ALT) != 0;
+  if (alt) bits |= 1u << 29;
+  const UINT message = alt ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (up ? WM_KEYUP : WM_KEYDOWN);
+  Post(hwnd, message, vk, static_cast<LPARAM>(bits));
 }
 
 void TranslateMouseMotion(const SDL_MouseMotionEvent& e) {
   HWND hwnd = HwndFromWindowId(e.windowID);
   if (!hwnd) return;
-  const LPARAM pos = MAKELPARAM(e.x, e.y);
+  const LPARAM pos = MousePosition(hwnd, e.x, e.y);
   // Only the latest position matters, as with Windows' own coalescing.
   if (!g_queue.empty() && g_queue.back().message == WM_MOUSEMOVE && g_queue.back().hwnd == hwnd) {
     g_queue.back().wParam = MouseKeyFlags(e.state);
@@ -202,7 +239,7 @@ void TranslateMouseButton(const SDL_MouseButtonEvent& e) {
     case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
     default: return;
   }
-  Post(hwnd, message, MouseKeyFlags(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(e.x, e.y));
+  Post(hwnd, message, MouseKeyFlags(SDL_GetMouseState(nullptr, nullptr)), MousePosition(hwnd, e.x, e.y));
 }
 
 void Translate(const SDL_Event& e) {
@@ -255,6 +292,30 @@ bool EnsureSdlVideo() {
 }
 
 SDL_Window* SdlWindowFromHwnd(HWND hwnd) { return IsLive(hwnd) ? hwnd->sdl : nullptr; }
+
+PictureRect FitPicture(int outerW, int outerH, int picW, int picH) {
+  if (outerW <= 0 || outerH <= 0 || picW <= 0 || picH <= 0) return PictureRect{0, 0, 0, 0};
+  PictureRect r{0, 0, outerW, outerH};
+  // Compare the aspects without rounding: outer wider than the picture
+  // gives bars left and right, taller gives bars above and below.
+  const long long wide = (long long)outerW * picH, tall = (long long)outerH * picW;
+  if (wide > tall) {
+    r.w = (int)((tall + picH / 2) / picH);
+    r.x = (outerW - r.w) / 2;
+  } else if (wide < tall) {
+    r.h = (int)((wide + picW / 2) / picW);
+    r.y = (outerH - r.h) / 2;
+  }
+  if (r.w < 1) r.w = 1;
+  if (r.h < 1) r.h = 1;
+  return r;
+}
+
+void SetSdlWindowPictureSize(HWND hwnd, int width, int height) {
+  if (!IsLive(hwnd)) return;
+  hwnd->pictureW = width > 0 && height > 0 ? width : 0;
+  hwnd->pictureH = width > 0 && height > 0 ? height : 0;
+}
 
 HWND HwndFromSdlWindow(SDL_Window* window) {
   if (!window) return nullptr;
@@ -421,6 +482,9 @@ BOOL GetClientRect(HWND hwnd, RECT* rect) {
     if (!EnsureSdlVideo() || SDL_GetDesktopDisplayMode(0, &mode) != 0) return FALSE;
     w = mode.w;
     h = mode.h;
+  } else if (IsLive(hwnd) && hwnd->pictureW > 0) {
+    w = hwnd->pictureW;
+    h = hwnd->pictureH;
   } else if (IsLive(hwnd)) {
     SDL_GetWindowSize(hwnd->sdl, &w, &h);
   } else {
@@ -450,6 +514,7 @@ BOOL ScreenToClient(HWND hwnd, POINT* point) {
   SDL_GetWindowPosition(hwnd->sdl, &x, &y);
   point->x -= x;
   point->y -= y;
+  WindowToClient(hwnd, &point->x, &point->y);
   return TRUE;
 }
 
@@ -459,6 +524,11 @@ BOOL ClientToScreen(HWND hwnd, POINT* point) {
   if (!IsLive(hwnd)) return FALSE;
   int x = 0, y = 0;
   SDL_GetWindowPosition(hwnd->sdl, &x, &y);
+  PictureRect r;
+  if (PictureInWindow(hwnd, &r)) {
+    point->x = FromPicture(point->x, r.x, r.w, hwnd->pictureW);
+    point->y = FromPicture(point->y, r.y, r.h, hwnd->pictureH);
+  }
   point->x += x;
   point->y += y;
   return TRUE;
@@ -517,7 +587,10 @@ BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT msgFilterMin, UINT msgFilterMax, UI
 }
 
 BOOL TranslateMessage(const MSG* msg) {
-  return msg && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) ? TRUE : FALSE;
+  return msg && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP || msg->message == WM_SYSKEYDOWN ||
+                 msg->message == WM_SYSKEYUP)
+             ? TRUE
+             : FALSE;
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {

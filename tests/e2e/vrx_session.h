@@ -202,14 +202,18 @@ class Game {
   const std::string& Dir() const { return dir_; }
   std::string ErrPath() const { return dir_ + "/stderr.txt"; }
   std::string Stderr() const { return vrxtest::ReadFile(ErrPath()); }
+  std::string OutPath() const { return dir_ + "/stdout.txt"; }
+  std::string Stdout() const { return vrxtest::ReadFile(OutPath()); }
 
   // Starts vrx from another working directory: it must find its files
   // itself. Sound goes nowhere unless extraEnv says otherwise.
-  bool Start(const std::vector<std::string>& extraEnv = {}) {
+  bool Start(const std::vector<std::string>& extraEnv = {}, const std::vector<std::string>& args = {}) {
     std::vector<std::string> env = {"DISPLAY=" + x_->Name(), "SDL_AUDIODRIVER=dummy", "LIBGL_ALWAYS_SOFTWARE=1",
                                     "GALLIUM_DRIVER=llvmpipe", "VRX_NO_DIALOGS=1", "ALSOFT_DRIVERS=null"};
     for (const std::string& e : extraEnv) env.push_back(e);
-    pid_ = Spawn({dir_ + "/vrx"}, env, "", ErrPath());
+    std::vector<std::string> argv = {dir_ + "/vrx"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid_ = Spawn(argv, env, OutPath(), ErrPath());
     window_ = 0;
     return pid_ > 0;
   }
@@ -362,11 +366,14 @@ inline std::string CopyBin(const std::string& name) {
   return dir;
 }
 
-// Runs vrx-config from the copy to write a vrx.cfg of the given size.
-inline bool WriteConfig(XServer* x, const std::string& dir, int width, int height) {
-  const pid_t pid = Spawn({dir + "/vrx-config", "--width", std::to_string(width), "--height", std::to_string(height),
-                           "--depth", "32", "--view", "5", "--file", dir + "/vrx.cfg"},
-                          {"DISPLAY=" + x->Name(), "LIBGL_ALWAYS_SOFTWARE=1", "GALLIUM_DRIVER=llvmpipe"}, "", "");
+// Runs vrx-config from the copy to write a vrx.cfg of the given size (and
+// the further options given, such as --windowed).
+inline bool WriteConfig(XServer* x, const std::string& dir, int width, int height,
+                        const std::vector<std::string>& more = {}) {
+  std::vector<std::string> argv = {dir + "/vrx-config", "--width", std::to_string(width), "--height",
+                                   std::to_string(height), "--depth", "32", "--view", "5", "--file", dir + "/vrx.cfg"};
+  argv.insert(argv.end(), more.begin(), more.end());
+  const pid_t pid = Spawn(argv, {"DISPLAY=" + x->Name(), "LIBGL_ALWAYS_SOFTWARE=1", "GALLIUM_DRIVER=llvmpipe"}, "", "");
   return pid > 0 && WaitExit(pid, 30000) == 0;
 }
 

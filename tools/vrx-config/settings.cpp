@@ -30,7 +30,8 @@ bool ParseNumber(const char* text, long lo, long hi, long* out) {
 }  // namespace
 
 const char* UsageLine() {
-  return "usage: vrx-config [--width W --height H] [--depth 16|32] [--view 1-10] [--controller] [--defaults] [--file PATH]";
+  return "usage: vrx-config [--width W --height H] [--depth 16|32] [--view 1-10] [--controller] [--defaults] "
+         "[--windowed|--fullscreen] [--file PATH]";
 }
 
 bool ParseArguments(int argc, char** argv, Request* r, std::string* error) {
@@ -47,6 +48,15 @@ bool ParseArguments(int argc, char** argv, Request* r, std::string* error) {
     if (arg == "--controller") {
       r->controller = true;
       chose = true;
+      continue;
+    }
+    if (arg == "--windowed" || arg == "--fullscreen") {
+      const int windowed = arg == "--windowed" ? 1 : 0;
+      if (r->windowed >= 0 && r->windowed != windowed) {
+        *error = "--windowed and --fullscreen exclude each other";
+        return false;
+      }
+      r->windowed = windowed;
       continue;
     }
     if (arg != "--width" && arg != "--height" && arg != "--depth" && arg != "--view" && arg != "--file") {
@@ -96,7 +106,8 @@ bool ParseArguments(int argc, char** argv, Request* r, std::string* error) {
     *error = "give the screen size (--width and --height) or --defaults";
     return false;
   }
-  r->window = !chose;
+  // --windowed or --fullscreen alone switches the mode of the saved settings.
+  r->window = !chose && r->windowed < 0;
   return true;
 }
 

@@ -27,6 +27,10 @@ constexpr int kMinViewLevel = 1, kMaxViewLevel = 10, kDefaultViewLevel = 5;
 constexpr uint32_t kMinSize = 320, kMaxSize = 16384;
 // Switches in the reserved word; a clear bit keeps the game as it always was.
 constexpr uint32_t kController = 2;  // races use the game controller when one is plugged in
+constexpr uint32_t kWindowedBit = 1;  // the game plays in a window; clear (every older file): full screen
+inline uint32_t WithWindowed(uint32_t reserved, bool windowed) {
+  return windowed ? (reserved | kWindowedBit) : (reserved & ~kWindowedBit);
+}
 
 // What the command line asks for.
 struct Request {
@@ -36,6 +40,7 @@ struct Request {
   int depth = 32;
   int view = kDefaultViewLevel;
   bool controller = false;  // --controller
+  int windowed = -1;        // --windowed 1, --fullscreen 0, neither -1 (as the file has it)
   std::string file;       // --file, else where the game reads it (user_files.h)
 };
 

@@ -1,5 +1,5 @@
 // The settings window: a row per setting (screen mode, colour depth, view
-// distance, game controller), each stepped with its arrows or the arrow
+// distance, game controller, full screen or window), each stepped with its arrows or the arrow
 // keys, and Save and Cancel. It
 // draws with the game's own font and button pictures from DATA/MENU, so it
 // looks like the game.
@@ -20,7 +20,7 @@ namespace vrxconfig {
 namespace {
 
 // Rows are kRowPitch apart from kFirstRow; Save and Cancel below the last.
-constexpr int kRows = 4, kFirstRow = 62, kRowPitch = 60;
+constexpr int kRows = 5, kFirstRow = 62, kRowPitch = 60;
 constexpr int kWidth = 460, kHeight = kFirstRow + kRows * kRowPitch + 88;
 
 struct Font {
@@ -136,6 +136,7 @@ private:
       depth32 = old.colour32 != 0;
       controller = (old.reserved & kController) != 0;
       keptBits = old.reserved & ~kController;
+      windowed = (old.reserved & kWindowedBit) != 0;
       if (old.viewLevel >= uint32_t(kMinViewLevel) && old.viewLevel <= uint32_t(kMaxViewLevel)) view = int(old.viewLevel);
     } else {
       DesktopMode(&want);
@@ -158,6 +159,7 @@ private:
     if (row == 1) depth32 = !depth32;
     if (row == 2) view = std::max(kMinViewLevel, std::min(kMaxViewLevel, view + by));
     if (row == 3) controller = !controller;
+    if (row == 4) windowed = !windowed;
   }
 
   // 0 saved, 1 failed, 3 cancelled; -1 to go on.
@@ -198,7 +200,7 @@ private:
     cfg.adapter = adapter;
     cfg.viewLevel = uint32_t(view);
     // Switches this window does not show stay as they were.
-    cfg.reserved = keptBits | (controller ? kController : 0);
+    cfg.reserved = WithWindowed(keptBits | (controller ? kController : 0), windowed);
     std::string error;
     if (!WriteSettings(path, cfg, &error)) {
       std::fprintf(stderr, "vrx-config: %s\n", error.c_str());
@@ -222,11 +224,11 @@ private:
     const SDL_Rect rule{20, 48, kWidth - 40, 2};
     SDL_RenderFillRect(renderer, &rule);
     font.Draw(renderer, 20, 10, 1.0f, "VRX settings");
-    const std::string labels[kRows] = {"Screen mode", "Colour depth", "View distance", "Game controller"};
+    const std::string labels[kRows] = {"Screen mode", "Colour depth", "View distance", "Game controller", "Display"};
     const std::string values[kRows] = {std::to_string(modes[size_t(mode)].width) + " x " + std::to_string(modes[size_t(mode)].height),
                                    depth32 ? "32-bit" : "16-bit",
                                    std::to_string(view) + "  (" + std::to_string(view * 80) + " m)",
-                                   controller ? "On" : "Off"};
+                                   controller ? "On" : "Off", windowed ? "Window" : "Full screen"};
     for (int row = 0; row < kRows; ++row) {
       const int y = kFirstRow + row * kRowPitch;
       if (row == focus) Skin(frame, SDL_Rect{12, y - 6, kWidth - 24, 46});
@@ -256,6 +258,7 @@ private:
   int mode = 0, view = kDefaultViewLevel, focus = 0;
   bool depth32 = true;
   bool controller = false;
+  bool windowed = false;
   uint32_t keptBits = 0;  // the reserved word's other switches, from the file
 };
 

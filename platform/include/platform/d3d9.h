@@ -809,3 +809,11 @@ IDirect3D9* Direct3DCreate9(UINT SDKVersion);
 // Writes the back buffer as the player sees it (gamma ramp applied) to a PNG
 // file. D3D_OK, or D3DERR_INVALIDCALL when the file cannot be written.
 HRESULT VrxSaveScreenshot(IDirect3DDevice9* device, const char* pngPath);
+
+// Switches the device's window between a window (resizable, the picture
+// kept in its aspect with black bars) and full screen, as a Reset with the
+// other Windowed value would, but keeping every resource: the back buffer
+// is presented scaled whatever the window is. A window gets back the place
+// and size it had before it went full screen. D3D_OK, or
+// D3DERR_INVALIDCALL without a device.
+HRESULT VrxSetWindowed(IDirect3DDevice9* device, BOOL windowed);

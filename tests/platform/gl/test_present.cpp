@@ -9,6 +9,7 @@
 
 #include "cScreen.h"
 #include "platform/win32.h"
+#include "sdl/window.h"
 
 namespace {
 
@@ -138,6 +139,110 @@ TEST(Present, BackBufferOfTheWindowsSizeIsShownPixelForPixel) {
   EXPECT_EQ(0xFF7F0000, px[74 * 256 + 127]);
   EXPECT_EQ(0xFF0000FF, px[1 * 256 + 128]);
   EXPECT_EQ(0xFF0000FF, px[74 * 256 + 255]);
+  screen.CleanUp();
+  DestroyWindow(window);
+}
+
+// After a change of the window's size: the display takes it, and the
+// drawing library's buffer follows with the next presentation.
+void ShowNewSize(cScreen& screen) {
+  MSG m;
+  for (int i = 0; i < 3; ++i) {
+    SDL_Delay(50);
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    screen.Flip();
+  }
+}
+
+// A window of another shape: the picture keeps its aspect, centred, with
+// black bars; a window of the back buffer's shape at twice its size has
+// none. Read back through the pixel-for-pixel path too (no scaling).
+TEST(Present, ThePictureKeepsItsAspectWithBlackBars) {
+  HWND window = MakeWindow(300, 150);
+  ASSERT_NE(nullptr, window);
+  ShowWindow(window, SW_SHOW);
+  cScreen screen;
+  ASSERT_EQ(1, screen.Init3D(window, 100, 75, 1, FALSE));
+  IDirect3DDevice9* dev = screen.GetDevicePointer();
+  screen.SetGamma(0);
+  // The client area the program sees is the back buffer's.
+  EXPECT_EQ(100.0f, screen.GetPixelSize().x);
+  EXPECT_EQ(75.0f, screen.GetPixelSize().y);
+  D3DRECT left{0, 0, 50, 75}, right{50, 0, 100, 75};
+  dev->Clear(1, &left, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+  dev->Clear(1, &right, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  ASSERT_EQ(1, screen.Flip());
+  std::vector<DWORD> px = ReadWindow(300, 150);
+  for (int y : {0, 75, 149}) {
+    EXPECT_EQ(0xFF000000, px[y * 300 + 0]) << "row " << y;
+    EXPECT_EQ(0xFF000000, px[y * 300 + 49]) << "row " << y;
+    EXPECT_EQ(0xFFFF0000, px[y * 300 + 51]) << "row " << y;
+    EXPECT_EQ(0xFF0000FF, px[y * 300 + 248]) << "row " << y;
+    EXPECT_EQ(0xFF000000, px[y * 300 + 251]) << "row " << y;
+    EXPECT_EQ(0xFF000000, px[y * 300 + 299]) << "row " << y;
+  }
+
+  // Taller than the picture, at the picture's own size: bars above and
+  // below, the rows in between one for one.
+  SDL_SetWindowSize(SdlWindowFromHwnd(window), 100, 125);
+  D3DRECT top{0, 0, 100, 1};
+  dev->Clear(1, &top, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+  ShowNewSize(screen);
+  px = ReadWindow(100, 125);
+  EXPECT_EQ(0xFF000000, px[24 * 100 + 10]);
+  EXPECT_EQ(0xFF00FF00, px[25 * 100 + 10]);   // the picture's first row
+  EXPECT_EQ(0xFFFF0000, px[26 * 100 + 10]);
+  EXPECT_EQ(0xFF0000FF, px[99 * 100 + 90]);   // its last row
+  EXPECT_EQ(0xFF000000, px[100 * 100 + 90]);
+  screen.CleanUp();
+  DestroyWindow(window);
+}
+
+// Full screen and back without a reset: textures, the back buffer and the
+// device state all stay; the window gets its own size and place back, and
+// only a window may be resized.
+TEST(Present, SwitchingBetweenWindowAndFullScreenKeepsEverything) {
+  HWND window = MakeWindow(240, 180);
+  ASSERT_NE(nullptr, window);
+  ShowWindow(window, SW_SHOW);
+  cScreen screen;
+  ASSERT_EQ(1, screen.Init3D(window, 160, 120, 1, FALSE));
+  SDL_Window* sdl = SdlWindowFromHwnd(window);
+  EXPECT_EQ(1, screen.IsWindowed());
+  EXPECT_TRUE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_RESIZABLE);
+  IDirect3DDevice9* dev = screen.GetDevicePointer();
+  IDirect3DTexture9* target = nullptr;
+  ASSERT_EQ(D3D_OK, dev->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
+                                       nullptr));
+  dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
+  D3DRECT all{0, 0, 160, 120};
+  dev->Clear(1, &all, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0);
+
+  ASSERT_EQ(1, screen.SetWindowed(FALSE));
+  EXPECT_EQ(0, screen.IsWindowed());
+  EXPECT_FALSE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_RESIZABLE);
+  EXPECT_EQ(D3D_OK, dev->TestCooperativeLevel());  // nothing to reset
+  int w = 0, h = 0;
+  SDL_GetWindowSize(sdl, &w, &h);
+  EXPECT_EQ(160, w);  // no 160 x 120 display mode: a window of the back buffer's size
+  EXPECT_EQ(120, h);
+  ShowNewSize(screen);
+  EXPECT_EQ(0xFF336699, ReadWindow(160, 120)[60 * 160 + 80] | 0xFF000000u);
+
+  ASSERT_EQ(1, screen.SetWindowed(TRUE));
+  SDL_GetWindowSize(sdl, &w, &h);
+  EXPECT_EQ(240, w);
+  EXPECT_EQ(180, h);
+  EXPECT_TRUE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_RESIZABLE);
+  DWORD fog = 0;
+  dev->GetRenderState(D3DRS_FOGENABLE, &fog);
+  EXPECT_EQ((DWORD)TRUE, fog);
+  IDirect3DSurface9* level = nullptr;
+  EXPECT_EQ(D3D_OK, target->GetSurfaceLevel(0, &level));
+  if (level) level->Release();
+  ShowNewSize(screen);
+  EXPECT_EQ(0xFF336699, ReadWindow(240, 180)[90 * 240 + 120] | 0xFF000000u);
+  target->Release();
   screen.CleanUp();
   DestroyWindow(window);
 }

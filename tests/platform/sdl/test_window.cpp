@@ -378,6 +378,80 @@ TEST_F(WindowTest, CursorCounterHidesAndShowsThePointer) {
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 }
 
+TEST_F(WindowTest, KeysHeldWithAltAreSystemKeys) {
+  PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN);
+  SDL_Event alt{};
+  alt.type = SDL_KEYDOWN;
+  alt.key.windowID = SDL_GetWindowID(SdlWindowFromHwnd(hwnd));
+  alt.key.state = SDL_PRESSED;
+  alt.key.keysym.scancode = SDL_SCANCODE_RETURN;
+  alt.key.keysym.sym = SDLK_RETURN;
+  alt.key.keysym.mod = KMOD_LALT;
+  Push(alt);
+  alt.key.repeat = 1;
+  Push(alt);
+  Drain();
+  std::vector<Seen> keys;
+  for (const Seen& s : g_seen)
+    if (s.message == WM_KEYDOWN || s.message == WM_SYSKEYDOWN) keys.push_back(s);
+  ASSERT_EQ(keys.size(), 3u);
+  EXPECT_EQ(keys[0].message, static_cast<UINT>(WM_KEYDOWN));  // Enter alone
+  EXPECT_EQ(keys[1].message, static_cast<UINT>(WM_SYSKEYDOWN));
+  EXPECT_EQ(keys[1].wParam, static_cast<WPARAM>(VK_RETURN));
+  EXPECT_EQ((keys[1].lParam >> 29) & 7, 1);  // Alt down, fresh press
+  EXPECT_EQ((keys[2].lParam >> 29) & 7, 3);  // Alt down, repeated
+}
+
+TEST(FitPicture, ScalesToFitKeepingTheAspectWithBarsOnTwoSides) {
+  auto same = [](PictureRect a, PictureRect b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; };
+  EXPECT_TRUE(same(FitPicture(200, 150, 100, 75), {0, 0, 200, 150}));     // the same shape fills it
+  EXPECT_TRUE(same(FitPicture(300, 150, 100, 75), {50, 0, 200, 150}));    // wider: bars left and right
+  EXPECT_TRUE(same(FitPicture(1280, 1024, 800, 600), {0, 32, 1280, 960})); // taller: above and below
+  EXPECT_TRUE(same(FitPicture(1000, 500, 800, 600), {166, 0, 667, 500}));
+  EXPECT_TRUE(same(FitPicture(808, 606, 800, 600), {0, 0, 808, 606}));    // scaled up, the same shape
+  EXPECT_TRUE(same(FitPicture(801, 600, 800, 600), {0, 0, 800, 600}));    // one column over: a bar of one
+  EXPECT_TRUE(same(FitPicture(0, 600, 800, 600), {0, 0, 0, 0}));
+  EXPECT_TRUE(same(FitPicture(800, 600, 0, 600), {0, 0, 0, 0}));
+}
+
+// A device's back buffer shown in a window of another shape: the program
+// sees the back buffer's size as its client area and the cursor in its
+// pixels, whatever the window's size.
+TEST_F(WindowTest, APresentedPictureIsTheClientAreaAndTheCursorFollowsIt) {
+  SDL_Window* sdl = SdlWindowFromHwnd(hwnd);
+  SDL_SetWindowSize(sdl, 1000, 500);
+  int wx = 0, wy = 0;
+  SDL_GetWindowPosition(sdl, &wx, &wy);
+  SetSdlWindowPictureSize(hwnd, 800, 600);
+  RECT r{};
+  ASSERT_TRUE(GetClientRect(hwnd, &r));
+  EXPECT_EQ(r.right, 800);
+  EXPECT_EQ(r.bottom, 600);
+
+  // The picture is 667 x 500 at x 166: its middle, its corner, and a bar.
+  POINT middle{wx + 500, wy + 250};
+  ASSERT_TRUE(ScreenToClient(hwnd, &middle));
+  EXPECT_NEAR(middle.x, 400, 1);
+  EXPECT_NEAR(middle.y, 300, 1);
+  POINT corner{wx + 166, wy};
+  ScreenToClient(hwnd, &corner);
+  EXPECT_EQ(corner.x, 0);
+  EXPECT_EQ(corner.y, 0);
+  POINT bar{wx + 20, wy + 100};
+  ScreenToClient(hwnd, &bar);
+  EXPECT_LT(bar.x, 0);
+  POINT back{400, 300};
+  ASSERT_TRUE(ClientToScreen(hwnd, &back));
+  EXPECT_NEAR(back.x, wx + 500, 1);
+  EXPECT_NEAR(back.y, wy + 250, 1);
+
+  // Without the picture the window's own size is the client area again.
+  SetSdlWindowPictureSize(hwnd, 0, 0);
+  ASSERT_TRUE(GetClientRect(hwnd, &r));
+  EXPECT_EQ(r.right, 1000);
+  EXPECT_EQ(r.bottom, 500);
+}
+
 TEST(MessageBox, WritesCaptionAndTextOnStderr) {
   vrxtesting::SetMessageBoxesToStderr(true);
   testing::internal::CaptureStderr();

@@ -157,7 +157,8 @@ TEST(VrxConfig, BadArgumentsGiveTheUsageAndLeaveFilesAlone) {
       {"--width", "800", "--height", "600", "--view", "0"},
       {"--width", "800", "--height", "600", "--view", "11"},
       {"--view", "5"},                                      // no size, no --defaults
-      {"--fullscreen"},
+      {"--fullscreen", "--windowed"},
+      {"--full-screen"},
   };
   for (std::vector<std::string> args : bad) {
     args.push_back("--file");
@@ -168,6 +169,50 @@ TEST(VrxConfig, BadArgumentsGiveTheUsageAndLeaveFilesAlone) {
     EXPECT_EQ(vrxtest::ReadFile(cfg), before);
     EXPECT_FALSE(Exists(cfg + ".tmp"));
   }
+}
+
+// Bit 0 of the reserved word is the window mode; the word's other bits
+// belong to other settings and survive every rewrite.
+TEST(VrxConfig, WindowedAndFullScreenSwitchBitZeroAndKeepTheRest) {
+  const std::string dir = vrxtest::MakeTempDir("vrx_config_windowed");
+  const std::string cfg = dir + "/vrx.cfg";
+  // Alone, either switch needs settings to change.
+  Outcome r = Config({"--windowed", "--file", cfg}, dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no settings in " + cfg), std::string::npos) << r.err;
+  EXPECT_FALSE(Exists(cfg));
+
+  r = Config({"--width", "800", "--height", "600", "--windowed", "--file", cfg}, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("window"), std::string::npos) << r.out;
+  std::string b = vrxtest::ReadFile(cfg);
+  ASSERT_EQ(b.size(), 36u);
+  EXPECT_EQ(U32(b, 12), 1u);
+
+  // Another setting's bits in the word, then full screen: only bit 0 goes.
+  const uint32_t others = 0xA5A5A5A4u;
+  const uint32_t withWindow = others | 1u;
+  b.replace(12, 4, reinterpret_cast<const char*>(&withWindow), 4);
+  vrxtest::WriteFile(cfg, b.data(), b.size());
+  r = Config({"--fullscreen", "--file", cfg}, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("full screen"), std::string::npos) << r.out;
+  b = vrxtest::ReadFile(cfg);
+  EXPECT_EQ(U32(b, 12), others);
+  EXPECT_EQ(U32(b, 0), 800u);  // the rest as it was
+  EXPECT_EQ(U32(b, 4), 600u);
+  EXPECT_EQ(U32(b, 32), 5u);
+
+  // A new size without either switch keeps the mode and the other bits.
+  r = Config({"--windowed", "--file", cfg}, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Config({"--width", "1024", "--height", "768", "--view", "3", "--file", cfg}, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  b = vrxtest::ReadFile(cfg);
+  EXPECT_EQ(U32(b, 12), withWindow);
+  EXPECT_EQ(U32(b, 0), 1024u);
+  EXPECT_EQ(U32(b, 32), 3u);
+  EXPECT_EQ(b.substr(16, 16), AdapterBytes());
 }
 
 TEST(VrxConfig, AFileThatCannotBeWrittenFailsWithoutTrace) {
