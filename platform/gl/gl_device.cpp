@@ -323,6 +323,15 @@ void Device::ApplyWindowMode() {
 
 HRESULT Device::SetWindowed(bool windowed) {
   if ((params_.Windowed != FALSE) == windowed) return D3D_OK;
+  // As at creation: no full screen larger than every mode of the display.
+  SDL_DisplayMode largest;
+  const int display = SDL_GetWindowDisplayIndex(sdl_);
+  if (!windowed && SDL_GetDisplayMode(display < 0 ? 0 : display, 0, &largest) == 0 &&
+      (params_.BackBufferWidth > (UINT)largest.w || params_.BackBufferHeight > (UINT)largest.h)) {
+    fprintf(stderr, "vrx: a %ux%u screen is larger than the display's largest mode (%dx%d); staying in a window\n",
+            params_.BackBufferWidth, params_.BackBufferHeight, largest.w, largest.h);
+    return D3DERR_INVALIDCALL;
+  }
   if (!windowed) {
     SDL_GetWindowPosition(sdl_, &windowedX_, &windowedY_);
     SDL_GetWindowSize(sdl_, &windowedW_, &windowedH_);

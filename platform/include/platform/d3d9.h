@@ -815,5 +815,6 @@ HRESULT VrxSaveScreenshot(IDirect3DDevice9* device, const char* pngPath);
 // other Windowed value would, but keeping every resource: the back buffer
 // is presented scaled whatever the window is. A window gets back the place
 // and size it had before it went full screen. D3D_OK, or
-// D3DERR_INVALIDCALL without a device.
+// D3DERR_INVALIDCALL without a device or for a back buffer larger than
+// every display mode (the window stays).
 HRESULT VrxSetWindowed(IDirect3DDevice9* device, BOOL windowed);

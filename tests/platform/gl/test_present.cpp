@@ -244,6 +244,15 @@ TEST(Present, SwitchingBetweenWindowAndFullScreenKeepsEverything) {
   EXPECT_EQ(0xFF336699, ReadWindow(240, 180)[90 * 240 + 120] | 0xFF000000u);
   target->Release();
   screen.CleanUp();
+
+  // A window whose back buffer is larger than every display mode stays one.
+  SDL_DisplayMode largest;
+  ASSERT_EQ(0, SDL_GetDisplayMode(0, 0, &largest));
+  ASSERT_EQ(1, screen.Init3D(window, (DWORD)largest.w + 1, (DWORD)largest.h, 1, FALSE));
+  EXPECT_EQ(0, screen.SetWindowed(FALSE));
+  EXPECT_EQ(1, screen.IsWindowed());
+  EXPECT_TRUE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_RESIZABLE);
+  screen.CleanUp();
   DestroyWindow(window);
 }
 
