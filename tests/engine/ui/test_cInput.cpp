@@ -10,6 +10,7 @@
 #include "cInput.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "virtual_pad.h"
 
 namespace {
 
@@ -51,46 +52,9 @@ class InputTest : public ::testing::Test {
   bool realControllers = false;
 };
 
-// A virtual game controller held open by the test to move it (SDL gives
-// it a mapping: axes 0..5 are left stick, right stick, left and right
-// trigger; buttons south, east, west, north). Its motors count rumbles.
-struct VirtualPad {
-  SDL_Joystick* handle = nullptr;
-  int rumbles = 0;
-  Uint16 lastLow = 0, lastHigh = 0;
-
-  explicit VirtualPad(const char* name) {
-    SDL_VirtualJoystickDesc desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = 8;
-    desc.nbuttons = 4;
-    desc.name = name;
-    desc.userdata = this;
-    desc.Rumble = [](void* self, Uint16 low, Uint16 high) {
-      VirtualPad* pad = static_cast<VirtualPad*>(self);
-      ++pad->rumbles;
-      pad->lastLow = low;
-      pad->lastHigh = high;
-      return 0;
-    };
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    if (index >= 0) handle = SDL_JoystickOpen(index);
-    // Triggers rest at the low end of their axes.
-    if (handle) SDL_JoystickSetVirtualAxis(handle, 4, -32768);
-    if (handle) SDL_JoystickSetVirtualAxis(handle, 5, -32768);
-  }
-  ~VirtualPad() { Unplug(); }
-
-  void Unplug() {
-    if (!handle) return;
-    const SDL_JoystickID id = SDL_JoystickInstanceID(handle);
-    SDL_JoystickClose(handle);
-    handle = nullptr;
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-      if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
-  }
+// Eight axes and four buttons, as a plain pad has.
+struct VirtualPad : vrxtest::VirtualPad {
+  explicit VirtualPad(const char* name) : vrxtest::VirtualPad(name, 8, 4) {}
 };
 
 TEST_F(InputTest, WithoutDevicesTheControllerIsAtRestAndTheMouseStill) {

@@ -3,6 +3,7 @@
 // car's controls, an untouched or unplugged pad drives nothing, and crashes
 // rumble it.
 #include "race_car_fixture.h"
+#include "virtual_pad.h"
 
 namespace {
 
@@ -11,54 +12,11 @@ using cartest::StartAt;
 using cartest::WriteTestCar;
 using cartest::WriteTrack;
 
-// SDL maps a virtual game controller's axes as left stick X and Y, right
-// stick X and Y, left trigger, right trigger; its buttons as south, east, ...
-enum { kLeftX = 0, kLeftTrigger = 4, kRightTrigger = 5 };
-enum { kSouth = 0, kEast = 1 };
-
-struct Pad {
-  SDL_Joystick* handle = nullptr;
-  int rumbles = 0;
-  Uint16 lastLow = 0;
-
-  Pad() { Plug(); }
-  ~Pad() { Unplug(); }
-
-  void Plug() {
-    SDL_VirtualJoystickDesc desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = 6;
-    desc.nbuttons = 15;
-    desc.name = "Race Pad";
-    desc.userdata = this;
-    desc.Rumble = [](void* self, Uint16 low, Uint16) {
-      Pad* pad = static_cast<Pad*>(self);
-      if (low) ++pad->rumbles;  // closing the pad stops the motors with zeros
-      if (low) pad->lastLow = low;
-      return 0;
-    };
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    if (index >= 0) handle = SDL_JoystickOpen(index);
-    // Plugged in untouched: sticks centred, triggers released.
-    for (int axis = 0; axis < 6 && handle; ++axis) Axis(axis, axis < kLeftTrigger ? 0 : -32768);
-  }
-
-  void Unplug() {
-    if (!handle) return;
-    const SDL_JoystickID id = SDL_JoystickInstanceID(handle);
-    SDL_JoystickClose(handle);
-    handle = nullptr;
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-      if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
-  }
-
-  void Axis(int axis, Sint16 value) { SDL_JoystickSetVirtualAxis(handle, axis, value); }
-  // A trigger from released (0) to all the way down (1).
-  void Trigger(int axis, float down) { Axis(axis, Sint16(-32768 + int(down * 65535.0f))); }
-  void Button(int button, bool down) { SDL_JoystickSetVirtualButton(handle, button, down ? SDL_PRESSED : SDL_RELEASED); }
+struct Pad : vrxtest::VirtualPad {
+  Pad() : vrxtest::VirtualPad("Race Pad") {}
 };
+constexpr int kLeftX = Pad::kLeftX, kLeftTrigger = Pad::kLeftTrigger, kRightTrigger = Pad::kRightTrigger;
+constexpr int kSouth = Pad::kSouth, kEast = Pad::kEast;
 
 class RaceCarPad : public CarWorld {
  protected:
@@ -214,12 +172,12 @@ TEST_F(RaceCarPad, CrashesRumbleThePadWithTheImpactSpeed) {
   pad->Trigger(kRightTrigger, 1.0f);
   int checked = 0;
   for (int i = 0; i < 60 * 12; ++i) {
-    const int before = pad->rumbles;
+    const int before = pad->felt;
     c->Step(1.0f / 60.0f);
-    if (pad->rumbles == before) continue;
+    if (pad->felt == before) continue;
     // The step rumbled: as hard as the body's speed in the crash says.
     const D3DXVECTOR3 v = c->GetCar()->GetBodyVel();
-    EXPECT_NEAR(pad->lastLow, cRaceCar::CrashRumble(D3DXVec3Length(&v)) * 65535.0f, 2.0f) << i;
+    EXPECT_NEAR(pad->feltLow, cRaceCar::CrashRumble(D3DXVec3Length(&v)) * 65535.0f, 2.0f) << i;
     ++checked;
   }
   EXPECT_GT(c->GetPosition().z, 20.0f) << "the car should reach the wall";
@@ -239,7 +197,7 @@ TEST_F(RaceCarPad, AKeyboardRaceLeavesThePadAloneAndStillCrashes) {
   }
   ReleaseAll();
   EXPECT_TRUE(crashed);
-  EXPECT_EQ(pad->rumbles, 0);
+  EXPECT_EQ(pad->felt, 0);
 }
 
 }  // namespace

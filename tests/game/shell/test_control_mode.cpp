@@ -5,38 +5,16 @@
 
 #include <SDL.h>
 
-#include <cstring>
 
 #include "platform/win32.h"
 #include "shell/drive.h"
 #include "shell/program.h"
+#include "virtual_pad.h"
 
 namespace {
 
-struct Pad {
-  SDL_Joystick* handle = nullptr;
-
-  Pad() {
-    SDL_VirtualJoystickDesc desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = 6;
-    desc.nbuttons = 15;
-    desc.name = "Menu Pad";
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    if (index >= 0) handle = SDL_JoystickOpen(index);
-  }
-  ~Pad() { Unplug(); }
-
-  void Unplug() {
-    if (!handle) return;
-    const SDL_JoystickID id = SDL_JoystickInstanceID(handle);
-    SDL_JoystickClose(handle);
-    handle = nullptr;
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-      if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
-  }
+struct Pad : vrxtest::VirtualPad {
+  Pad() : vrxtest::VirtualPad("Menu Pad") {}
 };
 
 class ControlMode : public ::testing::Test {

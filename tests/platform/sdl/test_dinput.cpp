@@ -16,6 +16,7 @@
 #include "platform/win32.h"
 #include "sdl/keys.h"
 #include "test_support.h"
+#include "virtual_pad.h"
 
 namespace {
 
@@ -238,45 +239,8 @@ TEST_F(DirectInputTest, DevicesKeepTheirDirectInputObjectAlive) {
 
 // A virtual controller of this process; the test holds it open to move it.
 // A wheel has no mapping of its own; a virtual game controller gets one
-// from SDL (axes: left stick, right stick, left and right trigger; buttons
-// in SDL's controller order). Its motors count rumbles.
-struct VirtualPad {
-  int index = -1;
-  SDL_Joystick* handle = nullptr;
-  int rumbles = 0;
-  Uint16 lastLow = 0, lastHigh = 0;
-
-  VirtualPad(const char* name, int axes, int buttons, int hats, SDL_JoystickType type = SDL_JOYSTICK_TYPE_WHEEL) {
-    SDL_VirtualJoystickDesc desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = type;
-    desc.userdata = this;
-    desc.Rumble = [](void* self, Uint16 low, Uint16 high) {
-      VirtualPad* pad = static_cast<VirtualPad*>(self);
-      ++pad->rumbles;
-      pad->lastLow = low;
-      pad->lastHigh = high;
-      return 0;
-    };
-    desc.naxes = static_cast<Uint16>(axes);
-    desc.nbuttons = static_cast<Uint16>(buttons);
-    desc.nhats = static_cast<Uint16>(hats);
-    desc.name = name;
-    index = SDL_JoystickAttachVirtualEx(&desc);
-    if (index >= 0) handle = SDL_JoystickOpen(index);
-  }
-  ~VirtualPad() { Unplug(); }
-
-  void Unplug() {
-    if (!handle) return;
-    const SDL_JoystickID id = SDL_JoystickInstanceID(handle);
-    SDL_JoystickClose(handle);
-    handle = nullptr;
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-      if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
-  }
-};
+// from SDL.
+using vrxtest::VirtualPad;
 
 class ControllerTest : public DirectInputTest {
  protected:
@@ -302,7 +266,7 @@ class ControllerTest : public DirectInputTest {
 };
 
 TEST_F(ControllerTest, AxesHatsAndButtonsAsAJoystickState) {
-  VirtualPad pad("Test Wheel", 8, 12, 1);
+  VirtualPad pad("Test Wheel", 8, 12, 1, SDL_JOYSTICK_TYPE_WHEEL);
   ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
   const std::vector<DIDEVICEINSTANCEA> list = Controllers();
   ASSERT_EQ(list.size(), 1u);
@@ -358,7 +322,7 @@ TEST_F(ControllerTest, AxesHatsAndButtonsAsAJoystickState) {
 }
 
 TEST_F(ControllerTest, FewerAxesLeaveTheRestZero) {
-  VirtualPad pad("Two Axes", 2, 1, 0);
+  VirtualPad pad("Two Axes", 2, 1, 0, SDL_JOYSTICK_TYPE_WHEEL);
   ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
   const std::vector<DIDEVICEINSTANCEA> list = Controllers();
   ASSERT_EQ(list.size(), 1u);
@@ -376,7 +340,7 @@ TEST_F(ControllerTest, FewerAxesLeaveTheRestZero) {
 }
 
 TEST_F(ControllerTest, AnUnpluggedControllerFailsWithoutBlockingAndSaysSoOnce) {
-  VirtualPad pad("Loose Pad", 2, 2, 0);
+  VirtualPad pad("Loose Pad", 2, 2, 0, SDL_JOYSTICK_TYPE_WHEEL);
   ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
   const std::vector<DIDEVICEINSTANCEA> list = Controllers();
   ASSERT_EQ(list.size(), 1u);
@@ -407,7 +371,7 @@ TEST_F(ControllerTest, AnUnpluggedControllerFailsWithoutBlockingAndSaysSoOnce) {
 }
 
 TEST_F(ControllerTest, AControllerGoneOrRefusedBeforeOpeningIsNotCreated) {
-  VirtualPad pad("Refused Pad", 2, 2, 0);
+  VirtualPad pad("Refused Pad", 2, 2, 0, SDL_JOYSTICK_TYPE_WHEEL);
   ASSERT_NE(pad.handle, nullptr) << SDL_GetError();
   const std::vector<DIDEVICEINSTANCEA> list = Controllers();
   ASSERT_EQ(list.size(), 1u);
@@ -526,7 +490,7 @@ TEST_F(ControllerTest, RumbleRunsThePadsMotorsWhilePluggedIn) {
 // A mapping file beside the program makes a wheel SDL does not know a
 // driving device; the player's own file, read after it, wins.
 TEST_F(ControllerTest, MappingFilesBesideTheProgramAndInTheSettingsFolderAreRead) {
-  VirtualPad wheel("Mapped Wheel", 3, 2, 0);
+  VirtualPad wheel("Mapped Wheel", 3, 2, 0, SDL_JOYSTICK_TYPE_WHEEL);
   ASSERT_NE(wheel.handle, nullptr) << SDL_GetError();
   char guid[64];
   SDL_JoystickGetGUIDString(SDL_JoystickGetGUID(wheel.handle), guid, sizeof(guid));
