@@ -129,8 +129,13 @@ bool DecodeBmp(const uint8_t* d, size_t size, Image* img, D3DXIMAGE_INFO* info, 
     *why = "bad BMP pixel size " + std::to_string(bits);
     return false;
   }
-  // Uncompressed and bit-field data: whole rows padded to 4 bytes. The other
-  // compressions are turned down by the decoder.
+  // The decoder turns run-length data down itself but would read any later
+  // kind (JPEG, PNG, ...) as plain rows.
+  if (compression > 3) {
+    *why = "unsupported BMP compression " + std::to_string(compression);
+    return false;
+  }
+  // Uncompressed and bit-field data: whole rows padded to 4 bytes.
   if (compression == 0 || compression == 3) {
     uint64_t pitch = (uint64_t(width) * bits + 31) / 32 * 4;
     if (offset > size || (size - offset) / pitch < uint64_t(height)) {

@@ -665,6 +665,15 @@ TEST(ImageInput, AbsurdAndUnsupportedHeadersAreRejected) {
   Bytes rleBmp = MakeBmp(24, false);
   Put32(rleBmp, 30, 1);
   bad.push_back({"RLE", rleBmp});
+  // A few bytes claiming a large picture in a kind the decoder would take
+  // for plain rows: refused before anything is allocated.
+  Bytes jpegBmp = MakeBmp(24, false);
+  Put32(jpegBmp, 18, 2092);
+  Put32(jpegBmp, 22, 9732);
+  Put32(jpegBmp, 30, 4);
+  bad.push_back({"unsupported BMP compression 4", jpegBmp});
+  Put32(jpegBmp, 30, 0xFF000000u);
+  bad.push_back({"unsupported BMP compression 4278190080", jpegBmp});
 
   for (const auto& [reason, file] : bad) {
     SCOPED_TRACE(reason);
