@@ -32,27 +32,36 @@ void RebuildPreviews() {
   gTrackInfo = new cTrackInfo(gTrackList[gPlayer.TrackIndex], &gScreen);
 }
 
-void ResetDeviceForRace() {
+// False when the screen could not be reset yet; the targets stay released
+// until a later pass resets it.
+bool ResetDeviceForRace() {
   gRaceCar->ReleaseReflectionTargets();
   ReleaseShadowTarget();
-  gScreen.Restore();
+  if (!gScreen.Restore()) return false;
   CreateShadowTarget(128);
   RestoreViewState();
   gRaceCar->RestoreReflectionTargets();
+  return true;
 }
 
-// What the device allows this pass: true when a frame may be drawn.
+// What the device allows this pass: true when a frame may be drawn. While
+// nothing can be drawn the loop leaves the processor to others.
 bool DeviceReady() {
   const HRESULT state = gScreen.GetDevicePointer()->TestCooperativeLevel();
   if (state == D3DERR_DEVICENOTRESET) {
-    ResetDeviceForRace();
+    if (!ResetDeviceForRace()) IdleBriefly();
     return false;
   }
   if (state == D3DERR_DEVICELOST) {
     gScreen.GetSpritePointer()->OnLostDevice();
+    IdleBriefly();
     return false;
   }
-  return SUCCEEDED(state) && gAppActive;
+  if (FAILED(state) || !gAppActive) {
+    IdleBriefly();
+    return false;
+  }
+  return true;
 }
 
 void PlayBack(cRaceCar* car) {

@@ -46,9 +46,7 @@ int MenuResetSequence() {
   return 1;
 }
 
-// Long enough to leave the processor to others, short enough that the first
-// frame after the window comes back is not noticeably late.
-static void IdleBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+void IdleBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
 
 int MenuLoopPass() {
   if (PeekMessageA(&gMsg, nullptr, 0, 0, PM_REMOVE)) {

@@ -23,6 +23,10 @@ void SetMenuView();
 // and the view state again. 0 while the reset is not possible yet.
 int MenuResetSequence();
 
+// Waits about 10 ms: long enough to leave the processor to others, short
+// enough that the first frame after the window comes back is not late.
+void IdleBriefly();
+
 // The housekeeping of one pass of a menu loop: takes one waiting message
 // (dispatched), or checks the device (resetting it when it asks for that),
 // or finds the window inactive. Returns 1 only when the pass may draw a
