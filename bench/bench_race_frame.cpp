@@ -84,7 +84,7 @@ constexpr int kViews = 4;
 
 // The passes of a frame: the game's own, then the race loop's.
 constexpr int kPresent = kRaceFramePasses, kClear = kRaceFramePasses + 1, kPasses = kRaceFramePasses + 2;
-const char* const kPassNames[kPasses] = {"sky", "shadow", "road", "land", "car", "last", "hud", "present", "clear"};
+const char* const kPassNames[kPasses] = {"sky", "shadow", "road", "land", "car", "last", "ghost", "hud", "present", "clear"};
 
 double WallMs() {
   timespec t;

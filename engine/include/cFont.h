@@ -18,11 +18,14 @@ class cFont {
 
   // Pixel position of the text's top-left corner and pixel scale.
   void PutText(float x, float y, float sx, float sy, const char* text);
+  // The same in a colour: the glyphs' colours times this ARGB colour.
+  void PutText(float x, float y, float sx, float sy, const char* text, DWORD colour);
   void PutText(float x, float y, float sx, float sy, int value);    // "%i"
   void PutText(float x, float y, float sx, float sy, float value);  // "%.2f"
   // Position as fractions of the client area, scale relative to a
   // 1000 x 750 client area.
   void PutTextRelative(float x, float y, float sx, float sy, const char* text);
+  void PutTextRelative(float x, float y, float sx, float sy, const char* text, DWORD colour);
   void PutTextRelative(float x, float y, float sx, float sy, int value);
   void PutTextRelative(float x, float y, float sx, float sy, float value);
 

@@ -32,6 +32,10 @@ cFont::cFont(const char* image, const char* widthFile, DWORD colourKey, cScreen*
 cFont::~cFont() { delete texture; }
 
 void cFont::PutText(float x, float y, float sx, float sy, const char* text) {
+  PutText(x, y, sx, sy, text, 0xFFFFFFFF);
+}
+
+void cFont::PutText(float x, float y, float sx, float sy, const char* text, DWORD colour) {
   IDirect3DDevice9* dev = screen->GetDevicePointer();
   ID3DXSprite* sprite = screen->GetSpritePointer();
   if (!dev || !sprite || !text) return;
@@ -54,7 +58,7 @@ void cFont::PutText(float x, float y, float sx, float sy, const char* text) {
     const int w = widths[c] < r ? widths[c] : r;
     const BYTE e = static_cast<BYTE>((r - w) / 2);
     const RECT src{r * column + e, r * row + 1, r * (column + 1) - e, r * (row + 1) - 1};
-    if (t && w > 0) sprite->Draw(t, &src, nullptr, &pen, 0xFFFFFFFF);
+    if (t && w > 0) sprite->Draw(t, &src, nullptr, &pen, colour);
     pen.x += static_cast<float>(src.right - src.left);
   }
   sprite->End();
@@ -74,8 +78,12 @@ void cFont::PutText(float x, float y, float sx, float sy, float value) {
 }
 
 void cFont::PutTextRelative(float x, float y, float sx, float sy, const char* text) {
+  PutTextRelative(x, y, sx, sy, text, 0xFFFFFFFF);
+}
+
+void cFont::PutTextRelative(float x, float y, float sx, float sy, const char* text, DWORD colour) {
   const D3DXVECTOR2 size = screen->GetPixelSize();
-  PutText(size.x * x, size.y * y, size.x * 0.001f * sx, size.y * 0.0013333333f * sy, text);
+  PutText(size.x * x, size.y * y, size.x * 0.001f * sx, size.y * 0.0013333333f * sy, text, colour);
 }
 
 void cFont::PutTextRelative(float x, float y, float sx, float sy, int value) {

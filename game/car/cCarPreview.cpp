@@ -95,11 +95,23 @@ void cCarPreview::Draw(cTexture* envTexture, cTexture* plateTexture) {
   screen->SetLight(TRUE);
   screen->SetCamera(D3DXVECTOR3(-3, 2, -10), D3DXVECTOR3(-3, 2, 0), D3DXVECTOR3(0, 1, 0));
 
-  D3DXMATRIX turn, flip;
+  D3DXMATRIX turn;
   RotationY(&turn, turntableAngle);
-  RotationY(&flip, 3.14f);
 
-  screen->SetWorldMatrix(&turn);
+  DrawParts(turn, plateTexture);
+  screen->SetLight(FALSE);
+  lastTick = now;
+}
+
+void cCarPreview::DrawPlaced(const D3DXMATRIX& world, cTexture* plateTexture) {
+  if (!screen->GetDevicePointer()) return;
+  DrawParts(world, plateTexture);
+}
+
+void cCarPreview::DrawParts(const D3DXMATRIX& world, cTexture* plateTexture) {
+  IDirect3DDevice9* device = screen->GetDevicePointer();
+  D3DXMATRIX placed = world;
+  screen->SetWorldMatrix(&placed);
   for (uint32_t i = 0; i < partCount; ++i) mesh->Draw(partObjects[i]);
   for (uint32_t i = 0; i < plateCount; ++i) mesh->DrawOneTexture(plateObjects[i], plateTexture);
 
@@ -110,17 +122,17 @@ void cCarPreview::Draw(cTexture* envTexture, cTexture* plateTexture) {
   if (hasWheel) {
     // Wheels 0 and 2 are turned half round so the wheel's outer face shows
     // on their side too.
+    D3DXMATRIX flip;
+    RotationY(&flip, 3.14f);
     static const int order[4] = {0, 2, 1, 3};
     for (int k = 0; k < 4; ++k) {
       const int w = order[k];
       const D3DXVECTOR3& p = carData.WheelPos[w];
-      D3DXMATRIX place, world;
+      D3DXMATRIX place, at;
       TranslationV(&place, p.x, p.y, p.z);
-      world = (w == 0 || w == 2) ? flip * place * turn : place * turn;
-      screen->SetWorldMatrix(&world);
+      at = (w == 0 || w == 2) ? flip * place * world : place * world;
+      screen->SetWorldMatrix(&at);
       mesh->Draw(wheelObject);
     }
   }
-  screen->SetLight(FALSE);
-  lastTick = now;
 }

@@ -49,6 +49,10 @@ class cCarPreview {
   // its reflection and plateTexture on its number plates.
   void Draw(cTexture* envTexture, cTexture* plateTexture);
 
+  // The car alone at `world` (its frame to the world), wheels where the
+  // preview stands them; the caller has set the camera, lights and blending.
+  void DrawPlaced(const D3DXMATRIX& world, cTexture* plateTexture);
+
   // The description's two lines, newlines as read; empty without the file.
   const char* GetDescription1() const { return description1; }
   const char* GetDescription2() const { return description2; }
@@ -59,6 +63,7 @@ class cCarPreview {
 
  private:
   void SettleWheels(float radius);
+  void DrawParts(const D3DXMATRIX& world, cTexture* plateTexture);
 
   cScreen* screen;
   cMoObject* mesh;

@@ -58,7 +58,7 @@ void PrintUsage(FILE* to) {
   std::fprintf(to,
                "usage: vrx                     the game: name screen, menus, races\n"
                "       vrx --demo [--track NAME] [--car NAME] [--laps N] [--frames N] [--stats FILE]\n"
-               "                  [--save-replay FILE]\n"
+               "                  [--save-replay FILE] [--count-laps]\n"
                "       vrx --replay FILE       play a saved replay, then end\n"
                "       vrx --help | --version\n"
                "\n"
@@ -74,13 +74,15 @@ void PrintUsage(FILE* to) {
                "                worst frame time, load time, peak memory and heap allocations per\n"
                "                race frame to FILE\n"
                "  --save-replay FILE  keep the demo's run as a saved replay in FILE\n"
+               "  --count-laps  the laps count as the player's: a better lap becomes the track's\n"
+               "                best time and its ghost\n"
                "  --replay FILE play a saved replay (F5 in the menu after a race saves one) and\n"
                "                end with it: Space pauses, Left/Right move 5 s, Down/Up set the\n"
                "                speed, '.' steps one sample while paused, Esc ends\n"
                "\n"
                "Exit status: 0 done, 1 the game could not start (or the replay file is damaged),\n"
                "2 a bad command line or name.\n"
-               "Best times set in demo mode are not stored.\n");
+               "Without --count-laps, best times set in demo mode are not stored.\n");
 }
 
 int ParseCommandLine(int argc, char** argv, DemoOptions* out) {
@@ -114,6 +116,8 @@ int ParseCommandLine(int argc, char** argv, DemoOptions* out) {
     } else if (std::strcmp(a, "--stats") == 0) {
       if (!value(&out->stats)) return BadUsage("--stats needs a file name", nullptr);
       demoOnly = true;
+    } else if (std::strcmp(a, "--count-laps") == 0) {
+      out->countLaps = true;
     } else if (std::strcmp(a, "--laps") == 0) {
       const char* n = nullptr;
       if (!value(&n)) return BadUsage("--laps needs a number of laps", nullptr);
@@ -138,6 +142,7 @@ int ParseCommandLine(int argc, char** argv, DemoOptions* out) {
   if (demoOnly && !out->demo) return BadUsage("--track, --car, --laps, --frames and --stats go with --demo", nullptr);
   if (out->saveReplay && !out->demo) return BadUsage("--save-replay goes with --demo", nullptr);
   if (out->replay && out->demo) return BadUsage("--replay plays a saved replay; it does not go with --demo", nullptr);
+  if (out->countLaps && !out->demo) return BadUsage("--count-laps goes with --demo", nullptr);
   return kRunProgram;
 }
 
@@ -170,6 +175,13 @@ void cDemoStats::Reset() {
   loadStart = loadMs = 0.0;
   loading = false;
   worst = 0.0f;
+  ghostLap = 0;
+  ghostStartDistance = -1.0f;
+}
+
+void cDemoStats::Ghost(uint32_t lapMilliseconds, float startDistance) {
+  ghostLap = lapMilliseconds;
+  ghostStartDistance = lapMilliseconds ? startDistance : -1.0f;
 }
 
 void cDemoStats::LoadStarted(double seconds) {
@@ -228,6 +240,11 @@ bool cDemoStats::Write(const char* path, const char* track, const char* car) con
     std::fprintf(f, "lap %zu %02u:%02u:%02u %.3f s\n", i + 1, t / 60000, (t / 1000) % 60, (t / 10) % 100, t / 1000.0);
   }
   std::fprintf(f, "laps %zu\n", laps.size());
+  if (ghostLap)
+    std::fprintf(f, "ghost lap %02u:%02u:%02u %.3f s\nghost start distance %.2f m\n", ghostLap / 60000,
+                 (ghostLap / 1000) % 60, (ghostLap / 10) % 100, ghostLap / 1000.0, ghostStartDistance);
+  else
+    std::fprintf(f, "ghost none\n");
   std::fprintf(f, "frames drawn %d\n", frames);
   std::fprintf(f, "frame time median %.2f ms\n", MedianMs());
   std::fprintf(f, "frame time 99th percentile %.2f ms\n", Percentile99Ms());
@@ -298,6 +315,10 @@ void cDemo::FrameShown() {
   }
   lastShown = now;
   lastAllocations = allocs;
+}
+
+void cDemo::GhostShown(uint32_t lapMilliseconds, float distance) {
+  if (active) stats.Ghost(lapMilliseconds, distance);
 }
 
 bool cDemo::LapBooked(uint32_t milliseconds) {

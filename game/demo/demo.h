@@ -3,7 +3,7 @@
 // times, load time, peak memory, heap allocations per race frame).
 //
 //   vrx --demo [--track NAME] [--car NAME] [--laps N] [--frames N] [--stats FILE]
-//              [--save-replay FILE]
+//              [--save-replay FILE] [--count-laps]
 //   vrx --replay FILE
 //
 // The shell asks this module at a few points of the drive (see cDemo); when
@@ -28,6 +28,7 @@ struct DemoOptions {
   const char* stats = nullptr;  // file for the figures; null: none
   const char* saveReplay = nullptr;  // the demo's run is saved there as a replay; null: not
   const char* replay = nullptr;      // a saved replay to play instead of the game; null: none
+  bool countLaps = false;       // the laps count as the player's: best time and ghost kept
 };
 
 // What the program does after reading its command line.
@@ -63,6 +64,9 @@ class cDemoStats {
   // One race frame from flip to flip, and the allocations made during it.
   void Frame(double milliseconds, unsigned long allocations);
   void Lap(uint32_t milliseconds);
+  // The ghost raced in this drive (its lap time, 0: none) and how far it
+  // stood from the car on the first race frame (m).
+  void Ghost(uint32_t lapMilliseconds, float startDistance);
 
   int Frames() const { return frames; }
   int Laps() const { return static_cast<int>(laps.size()); }
@@ -89,6 +93,8 @@ class cDemoStats {
   // 1): one-off work such as the drawing driver compiling a new state shows
   // as a few early frames.
   int allocatingFrames = 0, lastAllocatingFrame = 0;
+  uint32_t ghostLap = 0;
+  float ghostStartDistance = -1.0f;
   double loadStart = 0.0, loadMs = 0.0;
   bool loading = false;
   float worst = 0.0f;
@@ -107,6 +113,8 @@ class cDemo {
   // Takes the options; Active() from then on.
   void Configure(const DemoOptions& options);
   bool Active() const { return active; }
+  // A demo's laps are no player's records unless asked for (--count-laps).
+  bool LapsCount() const { return !active || options.countLaps; }
   const DemoOptions& Options() const { return options; }
 
   // The drive begins (before the track loads) / the car stands on the track.
@@ -116,6 +124,9 @@ class cDemo {
   void Drive(cCar* car, float dt);
   // After the frame is shown.
   void FrameShown();
+  // On the first race frame: the ghost raced (lap time, 0: none) and its
+  // distance from the car.
+  void GhostShown(uint32_t lapMilliseconds, float distance);
   // A lap was booked by the race loop; true when the asked-for laps are
   // done. The first booking of a drive (the start line, passed from the
   // start position) only starts the clock.

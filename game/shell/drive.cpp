@@ -1,14 +1,18 @@
 #include "shell/drive.h"
 
+#include <strings.h>
+
 #include <cstdio>
 
 #include "car/cCarPreview.h"
+#include "car/cGhostCar.h"
 #include "car/cRaceCar.h"
 #include "cCar.h"
 #include "car/cTrackInfo.h"
 #include "cGround.h"
 #include "demo/demo.h"
 #include "mathkit/mathkit.h"
+#include "shell/cGhost.h"
 #include "shell/cReplay.h"
 #include "shell/frame_window.h"
 #include "shell/main_loop.h"
@@ -22,6 +26,11 @@
 cGround* gGround = nullptr;
 cRaceCar* gRaceCar = nullptr;
 DWORD gLastLapTime = 0;
+cGhost* gGhost = nullptr;
+cGhostCar* gGhostCar = nullptr;
+int gGhostShown = 1;
+
+DWORD RunningLapTime() { return gTimer.GetStatus() == 0 ? 0 : gTimer.GetTickTime(); }
 
 namespace {
 
@@ -78,6 +87,38 @@ void PlayBack(cRaceCar* car) {
   }
 }
 
+// The lap just booked is the track's new best: it becomes the ghost, raced
+// from the next lap on and written when the drive ends.
+void TakeGhostLap() {
+  const char* car = gCarList[gReplay->carIndex];
+  gGhost->TakeFromRecorder(*gReplay, gLastLapTime, car, gTrackList[gReplay->trackIndex], gReplay->damage,
+                           gReplay->automatic);
+  // A ghost of another car is replaced: its car with it (a rare load).
+  if (gGhost->HasLap() && (!gGhostCar || strcasecmp(gGhostCar->GetCarEntry(), car) != 0)) {
+    delete gGhostCar;
+    gGhostCar = new cGhostCar(car, &gScreen);
+  }
+}
+
+// The track's ghost for a race, and the car to draw it with: the ghost's
+// car, or the player's when a lap of this race may become the ghost.
+void LoadGhost(int trackIndex, int carIndex) {
+  gGhost = new cGhost();
+  gGhost->Load(gTrackList[trackIndex], gCarList, gCarCount);
+  if (gGhost->HasLap())
+    gGhostCar = new cGhostCar(gGhost->CarEntry(), &gScreen);
+  else if (gDemo.LapsCount())
+    gGhostCar = new cGhostCar(gCarList[carIndex], &gScreen);
+}
+
+void DropGhost(int trackIndex) {
+  if (gGhost) gGhost->SaveIfNew(gTrackList[trackIndex]);
+  delete gGhostCar;
+  delete gGhost;
+  gGhostCar = nullptr;
+  gGhost = nullptr;
+}
+
 }  // namespace
 
 void ReplayStep(cRaceCar* car, float dt) {
@@ -107,8 +148,12 @@ void BookLap(cRaceCar* car) {
   if (body->HalfLap) {
     body->HalfLap = 0;
     gLastLapTime = replayTimed ? replayLap : gTimer.GetTickTime();
-    // A machine's lap is no player's record.
-    if (!gReplayMode && !gDemo.Active()) gGround->SetBestTime(gLastLapTime);
+    // A machine's lap is no player's record (unless a test asks for it).
+    if (!gReplayMode && gDemo.LapsCount()) {
+      const DWORD best = gGround->GetBestTime();
+      gGround->SetBestTime(gLastLapTime);
+      if (gGround->GetBestTime() != best && gGhost) TakeGhostLap();
+    }
     gDemo.LapBooked(gLastLapTime);
     if (gReplayMode) SavedReplayLapBooked(gLastLapTime);
   }
@@ -250,6 +295,7 @@ void RunDrive(int replay) {
                           automatic, gPlayer.Reflections);
 
   if (gRaceCar->IsRaceable()) {
+    if (!replay) LoadGhost(trackIndex, carIndex);
     gReplay->AttachCar(gRaceCar);
     if (replay) {
       gReplay->RestartForPlayback();
@@ -268,6 +314,10 @@ void RunDrive(int replay) {
     gScreen.ClearScreen();
     if (gMusicOn) gRaceMusic.Play();
     gLastLapTime = 0;
+    if (gGhost && gGhost->HasLap()) {
+      const D3DXVECTOR3 apart = gGhost->StateAt(RunningLapTime()).Position - gRaceCar->GetCar()->GetLinPos();
+      gDemo.GhostShown(gGhost->LapTime(), D3DXVec3Length(&apart));
+    }
     RunRace();
   } else {
     fprintf(stderr, "vrx: the car %s cannot be raced; back to the menu\n", gCarList[carIndex]);
@@ -276,6 +326,7 @@ void RunDrive(int replay) {
   gTimer.Stop();
   gTimer.Reset();
   gReplayControls.End();
+  DropGhost(trackIndex);
   gReplay->AttachCar(nullptr);
   delete gRaceCar;
   gRaceCar = nullptr;

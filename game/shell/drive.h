@@ -4,6 +4,8 @@
 
 #include "platform/types.h"
 
+class cGhost;
+class cGhostCar;
 class cGround;
 class cRaceCar;
 
@@ -12,6 +14,16 @@ extern cGround* gGround;
 extern cRaceCar* gRaceCar;
 // The last lap booked in this drive; 0 before the first.
 extern DWORD gLastLapTime;
+// In a race: the track's best lap raced against and its car (null without
+// either, and in replays).
+extern cGhost* gGhost;
+extern cGhostCar* gGhostCar;
+// The ghost car is drawn (G toggles it; kept for the program's life).
+extern int gGhostShown;
+
+// The running lap's time in ms: 0 until the start gate first starts the
+// clock (a stopped clock can read anything).
+DWORD RunningLapTime();
 
 // How the player drives the next race: 1 (the game controller) when the
 // settings ask for it and a controller is plugged in, else 0 (the keyboard).
@@ -24,8 +36,8 @@ int DrivingControlMode();
 void RunDrive(int replay);
 
 // At the start gate: books the lap when the half-lap flag says the car went
-// round (the track keeps it if it is its best, outside replays), and starts
-// the lap clock again.
+// round (the track keeps it if it is its best, outside replays; a new best
+// becomes the ghost), and starts the lap clock again.
 void BookLap(cRaceCar* car);
 
 // The replay's part of a frame: the recorded controls (and now and then the

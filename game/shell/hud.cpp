@@ -2,6 +2,7 @@
 
 #include "car/cRaceCar.h"
 #include "cCar.h"
+#include "shell/cGhost.h"
 #include "shell/drive.h"
 #include "shell/program.h"
 #include "shell/replay_controls.h"
@@ -46,6 +47,25 @@ void DrawInstruments(cRaceCar* car) {
 
 }  // namespace
 
+int FormatGap(float seconds, char* text, size_t size) {
+  // Within half a hundredth the two are level: shown unsigned-looking white.
+  if (seconds > -0.005f && seconds < 0.005f) {
+    snprintf(text, size, "+0.00");
+    return 0;
+  }
+  if (seconds > 5999.99f) seconds = 5999.99f;
+  if (seconds < -5999.99f) seconds = -5999.99f;
+  snprintf(text, size, "%+.2f", seconds);
+  return seconds > 0 ? 1 : -1;
+}
+
+void DrawGap(cRaceCar* car) {
+  if (gReplayMode || !gGhost || !gGhost->HasLap() || gTimer.GetStatus() == 0) return;
+  static char text[16];
+  const int sign = FormatGap(gGhost->Gap(car->GetCar()->GetLinPos(), RunningLapTime()), text, sizeof text);
+  gFont->PutTextRelative(0.89f, 0.08f, 0.9f, 0.9f, text, sign > 0 ? kGapBehind : sign < 0 ? kGapAhead : kOpaque);
+}
+
 void DrawHud(cRaceCar* car) {
   if (!gFont) return;
   if (!gReplayMode) DrawInstruments(car);
@@ -54,5 +74,6 @@ void DrawHud(cRaceCar* car) {
   gFont->PutTextRelative(0.89f, 0.04f, 0.9f, 0.9f, FormatLapTime(gLastLapTime));
   gFont->PutTextRelative(0.77f, 0.005f, 0.7f, 0.7f, gLangText[27]);
   gFont->PutTextRelative(0.77f, 0.045f, 0.7f, 0.7f, gLangText[28]);
+  DrawGap(car);
   if (gReplayMode) gReplayControls.DrawBar();
 }

@@ -1,9 +1,11 @@
 #include "shell/race_frame.h"
 
+#include "car/cGhostCar.h"
 #include "car/cRaceCar.h"
 #include "cCar.h"
 #include "cGround.h"
 #include "mathkit/mathkit.h"
+#include "shell/cGhost.h"
 #include "shell/drive.h"
 #include "shell/hud.h"
 #include "shell/program.h"
@@ -12,8 +14,10 @@ namespace {
 
 const DWORD kFog = 0xFF648080u;
 const BYTE kCameraKey = 0x2E;  // C
+const BYTE kGhostKey = 0x22;   // G
 
 int cameraLatch = 0;
+int ghostLatch = 0;
 
 }  // namespace
 
@@ -23,6 +27,12 @@ void PlaceListener(cListener* listener, D3DXVECTOR3 camera, D3DXVECTOR3 target) 
   const D3DXVECTOR3 front = target - camera, up(0, 1, 0);
   listener->SetListenerPos(&camera);
   listener->SetListenerOrient(&front, &up);
+}
+
+void DrawGhost() {
+  if (gReplayMode || !gGhostShown || !gGhost || !gGhostCar || !gGhost->HasLap()) return;
+  const ReplayState s = gGhost->StateAt(RunningLapTime());
+  gGhostCar->Draw(s.Position, s.Rotation, gPlate);
 }
 
 void DrawRaceFrame(D3DXMATRIX adjust, const RaceFrameProbe* probe) {
@@ -40,6 +50,9 @@ void DrawRaceFrame(D3DXMATRIX adjust, const RaceFrameProbe* probe) {
   const int cameraKey = (gInput.Keys[kCameraKey] & 0x80) != 0;
   if (cameraKey && !cameraLatch) gCameraMode = !gCameraMode;
   cameraLatch = cameraKey;
+  const int ghostKey = (gInput.Keys[kGhostKey] & 0x80) != 0;
+  if (ghostKey && !ghostLatch) gGhostShown = !gGhostShown;
+  ghostLatch = ghostKey;
 
   const D3DXVECTOR3 target = car->GetCar()->GetLinPos() + D3DXVECTOR3(0, 1, 0);
   gScreen.SetCamera(camera, target, up);
@@ -89,6 +102,9 @@ void DrawRaceFrame(D3DXMATRIX adjust, const RaceFrameProbe* probe) {
   done(kPassCar);
   ground->Draw(32);
   done(kPassLast);
+  // Last of the scene, so whatever lies behind the see-through car is there.
+  DrawGhost();
+  done(kPassGhost);
 
   DrawHud(car);
   done(kPassHud);

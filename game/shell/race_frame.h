@@ -8,6 +8,10 @@ class cListener;
 // Hears the scene from the camera, facing the car.
 void PlaceListener(cListener* listener, D3DXVECTOR3 camera, D3DXVECTOR3 target);
 
+// The ghost car where the ghost's lap is at the running lap time, unless
+// hidden, in a replay or without a ghost.
+void DrawGhost();
+
 // The passes of a race frame in drawing order.
 enum RaceFramePass {
   kPassSky,     // sky and sun, fogged
@@ -16,6 +20,7 @@ enum RaceFramePass {
   kPassLand,    // terrain, scenery and skid marks
   kPassCar,     // the car (with the reflection cube map every second frame)
   kPassLast,    // the ground's closing pass
+  kPassGhost,   // the best lap's see-through car
   kPassHud,
   kRaceFramePasses
 };
@@ -27,5 +32,6 @@ struct RaceFrameProbe {
 };
 
 // Draws the sky, the car's shadow into the shadow target, the road with the
-// projected shadow, the land, the car, the scenery and the HUD. Does not flip.
+// projected shadow, the land, the car, the scenery, the ghost and the HUD.
+// Does not flip.
 void DrawRaceFrame(D3DXMATRIX adjust, const RaceFrameProbe* probe = nullptr);

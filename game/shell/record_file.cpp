@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <sys/stat.h>
-
 #include "SafeWrite.h"
 #include "platform/files.h"
 
@@ -206,14 +204,12 @@ bool WriteRecordFile(const char* path, const Recording& r) {
   return WriteFileSafely(path, bytes.data(), bytes.size());
 }
 
-RecordRead ReadRecordFile(const char* path, RecordKind expected, Recording* out) {
-  const std::string resolved = ResolvePath(path);
-  struct stat st;
-  if (stat(resolved.c_str(), &st) != 0 && errno == ENOENT) return RecordRead::kMissing;
-  FILE* f = fopen(resolved.c_str(), "rb");
+RecordRead LoadRecordFile(const char* path, RecordKind expected, Recording* out, std::string* why) {
+  FILE* f = fopen(path, "rb");
   if (!f) {
-    fprintf(stderr, "vrx: ignoring %s: %s\n", path, strerror(errno));
-    return RecordRead::kBad;
+    const int error = errno;
+    *why = strerror(error);
+    return error == ENOENT ? RecordRead::kMissing : RecordRead::kBad;
   }
   std::vector<uint8_t> bytes;
   const size_t largest =
@@ -230,15 +226,22 @@ RecordRead ReadRecordFile(const char* path, RecordKind expected, Recording* out)
   }
   const bool failed = ferror(f) != 0;
   fclose(f);
+  if (failed) {
+    *why = "read error";
+    return RecordRead::kBad;
+  }
+  if (tooLarge) {
+    *why = "too large to be a recording";
+    return RecordRead::kBad;
+  }
+  return DecodeRecording(bytes.data(), bytes.size(), expected, out, why) ? RecordRead::kOk : RecordRead::kBad;
+}
+
+RecordRead ReadRecordFile(const char* path, RecordKind expected, Recording* out) {
   std::string why;
-  if (failed)
-    why = "read error";
-  else if (tooLarge)
-    why = "too large to be a recording";
-  else if (DecodeRecording(bytes.data(), bytes.size(), expected, out, &why))
-    return RecordRead::kOk;
-  fprintf(stderr, "vrx: ignoring %s: %s\n", path, why.c_str());
-  return RecordRead::kBad;
+  const RecordRead result = LoadRecordFile(ResolvePath(path).c_str(), expected, out, &why);
+  if (result == RecordRead::kBad) fprintf(stderr, "vrx: ignoring %s: %s\n", path, why.c_str());
+  return result;
 }
 
 }  // namespace vrx

@@ -77,9 +77,13 @@ bool DecodeRecording(const uint8_t* data, size_t size, RecordKind expected, Reco
 bool WriteRecordFile(const char* path, const Recording& r);
 
 enum class RecordRead { kOk, kMissing, kBad };
-// Reads path. A missing file is kMissing and says nothing; a file that
-// cannot be read or fails a check prints "vrx: ignoring PATH: REASON" and is
-// kBad; *out is then unspecified.
+// Reads the file at `path` (a host path, taken as it stands) into *out when
+// it is an intact recording of the expected kind. Says nothing: the reason
+// it is missing or bad goes to *why (no newline).
+RecordRead LoadRecordFile(const char* path, RecordKind expected, Recording* out, std::string* why);
+// Reads a game path (the DATA path rules apply). A missing file is kMissing
+// and says nothing; a file that cannot be read or fails a check prints
+// "vrx: ignoring PATH: REASON" and is kBad; *out is then unspecified.
 RecordRead ReadRecordFile(const char* path, RecordKind expected, Recording* out);
 
 // CRC-32 as zlib computes it.

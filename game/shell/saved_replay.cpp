@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "demo/demo.h"
 #include "platform/files.h"
@@ -124,25 +123,8 @@ void DrawSavedReplayNote() {
 }
 
 bool ReadSavedReplay(const char* path, vrx::Recording* out) {
-  FILE* f = fopen(path, "rb");
-  if (!f) {
-    fprintf(stderr, "vrx: cannot play %s: %s\n", path, strerror(errno));
-    return false;
-  }
-  const size_t largest = vrx::kRecordHeaderBytes +
-                         vrx::kRecordMaxSamples * (vrx::kRecordControlBytes + vrx::kRecordStateBytes) + 4;
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t n;
   std::string why;
-  while (why.empty() && (n = fread(chunk, 1, sizeof chunk, f)) > 0) {
-    if (bytes.size() + n > largest) why = "too large to be a saved replay";
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  }
-  if (why.empty() && ferror(f)) why = strerror(errno ? errno : EIO);
-  fclose(f);
-  if (why.empty() && vrx::DecodeRecording(bytes.data(), bytes.size(), vrx::RecordKind::kReplay, out, &why))
-    return true;
+  if (vrx::LoadRecordFile(path, vrx::RecordKind::kReplay, out, &why) == vrx::RecordRead::kOk) return true;
   fprintf(stderr, "vrx: cannot play %s: %s\n", path, why.c_str());
   return false;
 }

@@ -59,6 +59,10 @@ TEST(DemoCommandLine, ReadsTheDemoAndItsChoices) {
   Args plain({"--demo"});
   EXPECT_EQ(plain.Parse(&o), kRunProgram);
   EXPECT_TRUE(o.demo);
+  EXPECT_FALSE(o.countLaps);
+  Args counted({"--count-laps", "--demo"});
+  EXPECT_EQ(counted.Parse(&o), kRunProgram);
+  EXPECT_TRUE(o.countLaps);
   EXPECT_EQ(o.track, nullptr);
   EXPECT_EQ(o.laps, 0);
 }
@@ -93,6 +97,7 @@ TEST(DemoCommandLine, BadLinesSayWhyThenShowTheUsage) {
       {{"--save-replay", "a.vrxreplay"}, "vrx: --save-replay goes with --demo\n"},
       {{"--replay"}, "vrx: --replay needs a saved replay's file name\n"},
       {{"--demo", "--replay", "a.vrxreplay"}, "vrx: --replay plays a saved replay; it does not go with --demo\n"},
+      {{"--count-laps"}, "vrx: --count-laps goes with --demo\n"},
   };
   for (const auto& b : bad) {
     Args a({});

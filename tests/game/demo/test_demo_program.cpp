@@ -23,6 +23,7 @@
 #include "autopilot/cAutopilot.h"
 #include "cGround.h"
 #include "programs.h"
+#include "shell/record_file.h"
 #include "screen_fixture.h"
 #include "test_support.h"
 
@@ -327,6 +328,60 @@ TEST_F(DemoProgram, MissingGameDataEndsTheStart) {
   const Result r = RunProgram(bare, {bare + "/vrx", "--demo", "--laps", "1"}, 60);
   EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_NE(r.err.find("Cars.txt"), std::string::npos) << r.err;
+}
+
+// A race that counts, driven by the autopilot through the normal race path:
+// its lap becomes the track's best time and the ghost beside it, and the
+// next race has that ghost standing at the start line.
+TEST_F(DemoProgram, ACountedLapLeavesTheBestTimeAndAGhostThatTheNextRaceShows) {
+  const std::string track = ShortestTrack(dir);
+  ASSERT_FALSE(track.empty());
+  const std::string folder = dir + "/DATA/TRACKS/" + track;
+  fs::remove(folder + "/BestTime.dat");
+  fs::remove(folder + "/BestLap.vrxghost");
+  const Result first = RunProgram(dir, {dir + "/vrx", "--demo", "--count-laps", "--track", track, "--car", "hatchrally",
+                                        "--laps", "1", "--stats", dir + "/first.txt"},
+                                  300);
+  ASSERT_EQ(first.code, 0) << first.err;
+  const std::string stats = vrxtest::ReadFile(dir + "/first.txt");
+  EXPECT_NE(stats.find("\nghost none\n"), std::string::npos) << stats;
+  const size_t lap = stats.find("\nlap 1 ");
+  ASSERT_NE(lap, std::string::npos) << stats;
+  const uint32_t booked = (uint32_t)std::lround(std::strtod(stats.c_str() + lap + 16, nullptr) * 1000);
+
+  const std::string best = vrxtest::ReadFile(folder + "/BestTime.dat");
+  ASSERT_EQ(best.size(), 4u);
+  uint32_t bestTime = 0;
+  memcpy(&bestTime, best.data(), 4);
+  EXPECT_EQ(bestTime, booked);
+  vrx::Recording ghost;
+  ASSERT_EQ(vrx::ReadRecordFile((folder + "/BestLap.vrxghost").c_str(), vrx::RecordKind::kGhost, &ghost),
+            vrx::RecordRead::kOk);
+  EXPECT_EQ(ghost.time, bestTime);
+  EXPECT_STREQ(ghost.car, "DATA\\CARS\\HatchRally\\HatchRally");
+  EXPECT_EQ(std::string(ghost.track), "DATA\\TRACKS\\" + track + "\\" + track);
+  // Samples every 100 ms or so over the whole lap.
+  EXPECT_GE(ghost.states.size(), bestTime / 400);
+  EXPECT_GE(ghost.stateStamps.back(), ghost.lapStart + bestTime - 200);
+
+  const Result second = RunProgram(dir, {dir + "/vrx", "--demo", "--track", track, "--car", "hatch", "--laps", "1",
+                                         "--stats", dir + "/second.txt"},
+                                   300);
+  ASSERT_EQ(second.code, 0) << second.err;
+  const std::string again = vrxtest::ReadFile(dir + "/second.txt");
+  EXPECT_NE(again.find("\nghost lap "), std::string::npos) << again;
+  // Where its lap began: in the start gate, a few metres ahead of the car.
+  const double apart = Figure(again, "ghost start distance");
+  EXPECT_GE(apart, 0.0) << again;
+  EXPECT_LT(apart, 30.0) << again;
+  // A demo lap without --count-laps leaves both files as they were.
+  EXPECT_EQ(vrxtest::ReadFile(folder + "/BestTime.dat"), best);
+  vrx::Recording kept;
+  ASSERT_EQ(vrx::ReadRecordFile((folder + "/BestLap.vrxghost").c_str(), vrx::RecordKind::kGhost, &kept),
+            vrx::RecordRead::kOk);
+  EXPECT_EQ(kept.time, ghost.time);
+  fs::remove(folder + "/BestTime.dat");
+  fs::remove(folder + "/BestLap.vrxghost");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "../car/race_car_fixture.h"
+#include "shell/cGhost.h"
 #include "shell/drive.h"
 #include "shell/hud.h"
 #include "shell/program.h"
@@ -170,6 +171,91 @@ TEST(LapTimeText, MinutesSecondsAndHundredthsOrNoTime) {
   EXPECT_STREQ(FormatLapTime(0), "--:--:--");
   EXPECT_STREQ(FormatLapTime(0xFFFFFFFFu), "--:--:--");
   EXPECT_STREQ(FormatLapTime(99 * 60000 + 59990), "99:59:99");
+}
+
+DWORD hudClock = 0;
+DWORD HudClock() { return hudClock; }
+
+// A ghost driving straight along +z at 10 m/s, passing the car's place
+// `behind` metres after its start.
+vrx::Recording StraightLap(const D3DXVECTOR3& car, float behind) {
+  vrx::Recording r;
+  r.time = 6000;
+  for (int i = 0; i <= 60; ++i) {
+    r.controlStamps.push_back(100u * i);
+    r.controls.push_back(ReplaySnapshot{1, 0, 0, 0, 0, 3});
+    r.stateStamps.push_back(100u * i);
+    ReplayState s = {};
+    s.Position = D3DXVECTOR3(car.x, car.y, car.z - behind + i * 1.0f);
+    s.Velocity = D3DXVECTOR3(0, 0, 10);
+    s.Rotation = D3DXQUATERNION(0, 0, 0, 1);
+    r.states.push_back(s);
+  }
+  return r;
+}
+
+TEST(HudGap, IsShownSignedToTheHundredthAndLevelWithinHalfOfOne) {
+  char text[16];
+  EXPECT_EQ(FormatGap(1.234f, text, sizeof text), 1);
+  EXPECT_STREQ(text, "+1.23");
+  EXPECT_EQ(FormatGap(-0.45f, text, sizeof text), -1);
+  EXPECT_STREQ(text, "-0.45");
+  EXPECT_EQ(FormatGap(0.004f, text, sizeof text), 0);
+  EXPECT_STREQ(text, "+0.00");
+  EXPECT_EQ(FormatGap(-0.004f, text, sizeof text), 0);
+  EXPECT_STREQ(text, "+0.00");
+  EXPECT_EQ(FormatGap(-75.5f, text, sizeof text), -1);
+  EXPECT_STREQ(text, "-75.50");
+  EXPECT_EQ(FormatGap(1e9f, text, sizeof text), 1);
+  EXPECT_STREQ(text, "+5999.99");
+}
+
+TEST_F(Hud, TheGapToTheGhostShowsUnderTheTimesRedBehindGreenAhead) {
+  vrxtesting::SetTickSource(HudClock);
+  hudClock = 50000;
+  gTimer.Stop();
+  gTimer.Reset();
+  // Red and green text pixels under the two times.
+  auto count = [&](const std::vector<DWORD>& px, int* red, int* green) {
+    *red = *green = 0;
+    for (int y = int(0.075f * kH); y < int(0.125f * kH); ++y)
+      for (int x = int(0.88f * kW); x < kW; ++x) {
+        const DWORD c = px[size_t(y) * kW + x];
+        const int r = vrxtest::Red(c), g = vrxtest::Green(c);
+        if (r > 100 && g < r / 2) ++*red;
+        if (g > 100 && r < g / 2) ++*green;
+      }
+  };
+  int red = 0, green = 0;
+  count(Frame(), &red, &green);
+  EXPECT_EQ(red + green, 0) << "no ghost";
+
+  cGhost ghost;
+  const D3DXVECTOR3 at = car->GetCar()->GetLinPos();
+  ASSERT_TRUE(ghost.Take(StraightLap(at, 10)));  // there 1 s into its lap
+  gGhost = &ghost;
+  count(Frame(), &red, &green);
+  EXPECT_EQ(red + green, 0) << "the lap clock has not started";
+
+  gTimer.Start();
+  hudClock += 3000;  // 3 s into the lap where the ghost was after 1 s
+  count(Frame(), &red, &green);
+  EXPECT_GT(red, 20);
+  EXPECT_EQ(green, 0);
+
+  ASSERT_TRUE(ghost.Take(StraightLap(at, 40)));  // there after 4 s
+  count(Frame(), &red, &green);
+  EXPECT_GT(green, 20);
+  EXPECT_EQ(red, 0);
+
+  gReplayMode = 1;
+  count(Frame(), &red, &green);
+  EXPECT_EQ(red + green, 0) << "not in a replay";
+  gReplayMode = 0;
+  gGhost = nullptr;
+  gTimer.Stop();
+  gTimer.Reset();
+  vrxtesting::SetTickSource(nullptr);
 }
 
 }  // namespace
