@@ -14,7 +14,7 @@ class cGhostCar {
  public:
   // How much of the ghost shows over what is behind it, per colour channel
   // (A, R, G, B bytes; the alpha byte is unused): a pale blue glass car.
-  static constexpr DWORD kTint = 0xFF5A6E96u;
+  static constexpr DWORD kTint = 0xFF46587Cu;
 
   // carEntry: the car list's entry of the ghost's car.
   cGhostCar(const char* carEntry, cScreen* screen);
