@@ -1,5 +1,7 @@
 #include "shell/hud.h"
 
+#include <cstdio>
+
 #include "car/cRaceCar.h"
 #include "cCar.h"
 #include "shell/cGhost.h"

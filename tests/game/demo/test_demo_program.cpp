@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

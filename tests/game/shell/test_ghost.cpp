@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <functional>
 
 #include "../car/race_car_fixture.h"
