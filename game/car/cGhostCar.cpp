@@ -6,9 +6,8 @@
 #include "car/cCarPreview.h"
 #include "mathkit/mathkit.h"
 
-cGhostCar::cGhostCar(const char* entry, cScreen* scr) : screen(scr), model(nullptr) {
-  snprintf(carEntry, sizeof carEntry, "%s", entry ? entry : "");
-  model = new cCarPreview(carEntry, screen);
+cGhostCar::cGhostCar(const char* entry, cScreen* scr) : carEntry(entry ? entry : ""), screen(scr), model(nullptr) {
+  model = new cCarPreview(carEntry.c_str(), screen);
 }
 
 cGhostCar::~cGhostCar() { delete model; }

@@ -3,6 +3,8 @@
 // no physics, no sound, no shadow and touches nothing.
 #pragma once
 
+#include <string>
+
 #include "platform/d3dx9math.h"
 #include "platform/types.h"
 
@@ -23,7 +25,7 @@ class cGhostCar {
   cGhostCar& operator=(const cGhostCar&) = delete;
 
   // The car list entry it was made for.
-  const char* GetCarEntry() const { return carEntry; }
+  const char* GetCarEntry() const { return carEntry.c_str(); }
 
   // The body's world matrix for a recorded position and rotation, as the
   // race car builds its own.
@@ -35,7 +37,7 @@ class cGhostCar {
   void Draw(const D3DXVECTOR3& position, const D3DXQUATERNION& rotation, cTexture* plateTexture);
 
  private:
-  char carEntry[64];
+  std::string carEntry;
   cScreen* screen;
   cCarPreview* model;
 };

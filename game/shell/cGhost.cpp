@@ -199,6 +199,22 @@ float cGhost::Gap(const D3DXVECTOR3& position, DWORD lapTime) {
       bestK = k;
     }
   }
+  // A best point at the window's edge may lie beyond it (a fast car, a
+  // long frame): follow the path on while it comes nearer.
+  while (bestK == to && to < segments - 1) {
+    const int end = to + kAhead < segments - 1 ? to + kAhead : segments - 1;
+    for (int k = to + 1; k <= end; ++k) {
+      float ms, d2;
+      Nearest(k, position, &ms, &d2);
+      if (d2 < best2) {
+        best2 = d2;
+        bestMs = ms;
+        bestK = k;
+      }
+    }
+    if (bestK <= to) break;
+    to = end;
+  }
   if (best2 > kLost2) {
     // Lost (a reset, a shortcut): the nearest point of the whole lap.
     for (int k = firstSegment; k < segments; ++k) {

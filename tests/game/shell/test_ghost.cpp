@@ -117,7 +117,7 @@ TEST_F(Ghost, TheGapIsNothingOnTheSameControlsAndASecondWhenHeldBack) {
   const int frames = 500;  // 8 s
   RecordLap(frames);
   const D3DXVECTOR3 travelled = car->GetCar()->GetLinPos() - D3DXVECTOR3(0, 0, -70);
-  ASSERT_GT(D3DXVec3Length(&travelled), 60.0f);
+  ASSERT_GT(D3DXVec3Length(&travelled), 20.0f);
 
   // The very same controls from the same start.
   NewCar();
@@ -157,8 +157,8 @@ TEST_F(Ghost, TheGapIsNothingOnTheSameControlsAndASecondWhenHeldBack) {
 
 TEST_F(Ghost, ANewLapStartsTheSearchAgainFromTheLapsBeginning) {
   RecordLap(300);
-  // Far along the lap, then the clock goes back: the search starts again
-  // at the lap's beginning.
+  // The end of the lap, far beyond the search's window, is followed to;
+  // then the clock goes back and the search starts again at the beginning.
   const ReplayState end = ghost.StateAt(ghost.LapTime());
   EXPECT_NEAR(ghost.Gap(end.Position, ghost.LapTime()), 0.0f, 0.02f);
   const ReplayState start = ghost.StateAt(0);
