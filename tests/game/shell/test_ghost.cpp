@@ -54,6 +54,16 @@ class Ghost : public cartest::CarWorld {
     car->controlMode = 3;
     cCar* c = car->GetCar();
     c->Gear = 2;
+    // The car comes down onto its wheels and settles, brakes on, before any
+    // lap begins: a lap starts at the gate, never with the car in the air.
+    c->Throttle = c->Steering = 0;
+    c->Brake = 1;
+    for (int f = 0; f < 60; ++f) car->Step(kFrame * 0.001f);
+    // A new race records the new car from its start, as a drive does.
+    if (replay) {
+      replay->AttachCar(car.get());
+      replay->ResetForRecording();
+    }
   }
   // Frames of the race loop: record, controls, step, then `each` with the
   // frame number (lap time = frame x 16 ms).
@@ -129,11 +139,11 @@ TEST_F(Ghost, TheGapIsNothingOnTheSameControlsAndASecondWhenHeldBack) {
         });
   EXPECT_LE(worst, 0.05f);
 
-  // Held at the start for a second, then the same lap: the gap grows to a
-  // second and stays there.
+  // Held at the start for a second, then the same lap: the gap grows with
+  // the clock while the car stands, and stays at a second once it drives.
   NewCar();
   const int wait = 1000 / kFrame;
-  float atRelease = 0, late = 0, lowest = 10;
+  float atHalf = 0, atRelease = 0, late = 0, lowest = 10;
   Drive(frames + wait,
         [&](int f) {
           cCar* c = car->GetCar();
@@ -146,13 +156,15 @@ TEST_F(Ghost, TheGapIsNothingOnTheSameControlsAndASecondWhenHeldBack) {
         },
         [&](int f) {
           const float gap = ghost.Gap(car->GetCar()->GetLinPos(), f * kFrame);
+          if (f == wait / 2) atHalf = gap;
           if (f == wait) atRelease = gap;
           if (f > wait + 60) lowest = std::min(lowest, gap);
           late = gap;
         });
-  EXPECT_NEAR(atRelease, 1.0f, 0.1f);
-  EXPECT_NEAR(late, 1.0f, 0.15f);
-  EXPECT_GT(lowest, 0.8f);
+  EXPECT_NEAR(atHalf, 0.5f, 0.05f);
+  EXPECT_NEAR(atRelease, 1.0f, 0.05f);
+  EXPECT_NEAR(late, 1.0f, 0.05f);
+  EXPECT_GT(lowest, 0.95f);
 }
 
 TEST_F(Ghost, ANewLapStartsTheSearchAgainFromTheLapsBeginning) {
