@@ -63,10 +63,15 @@ TEST_F(GhostCarDraw, StandsWhereTheRaceCarStandsAndLetsTheBackgroundThrough) {
   ghost.Draw(body->GetLinPos(), body->GetRotQuat(), nullptr);
   const DWORD seeThrough = At(side);
   fixture.SaveScreenshot("ghost_car");
-  // The red behind shows through, the grey car too.
-  EXPECT_GT(vrxtest::Red(seeThrough), vrxtest::Red(solid) + 40) << vrxtest::Hex(seeThrough) << " " << vrxtest::Hex(solid);
-  EXPECT_GT(vrxtest::Green(seeThrough), 15) << vrxtest::Hex(seeThrough);
-  EXPECT_LT(vrxtest::Green(seeThrough), vrxtest::Green(solid)) << vrxtest::Hex(seeThrough) << " " << vrxtest::Hex(solid);
+  // The red behind shows through, the grey car too: each channel is the
+  // car's times the tint plus the background's times the rest (the red
+  // background has no green or blue).
+  const std::string both = vrxtest::Hex(seeThrough) + " " + vrxtest::Hex(solid);
+  EXPECT_GT(vrxtest::Red(seeThrough), vrxtest::Red(solid) + 40) << both;
+  const int tintGreen = vrxtest::Green(cGhostCar::kTint), tintBlue = vrxtest::Blue(cGhostCar::kTint);
+  EXPECT_GT(vrxtest::Green(seeThrough), 0) << both;
+  EXPECT_NEAR(vrxtest::Green(seeThrough), vrxtest::Green(solid) * tintGreen / 255, 3) << both;
+  EXPECT_NEAR(vrxtest::Blue(seeThrough), vrxtest::Blue(solid) * tintBlue / 255, 3) << both;
   // Away from the car the background is untouched.
   EXPECT_TRUE(vrxtest::Near(fixture.Pixel(5, 5), 0xFFFF0000, 2));
 
