@@ -11,7 +11,6 @@
 // display (xvfb-run with Mesa's software renderer will do).
 #include <SDL.h>
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -27,6 +26,7 @@
 #include "car/cGhostCar.h"
 #include "car/cRaceCar.h"
 #include "mathkit/mathkit.h"
+#include "race_setup.h"
 #include "screen_fixture.h"
 #include "sound/cListener.h"
 
@@ -34,8 +34,9 @@ namespace {
 
 typedef void (*FinishFn)();
 
-const char* const kTracks[] = {"Riverside", "Hillcrest", "Docklands"};
-const char* const kCar = "DATA\\CARS\\Hatch\\Hatch";
+using vrxbench::kCar;
+using vrxbench::kTrackCount;
+using vrxbench::kTracks;
 const char* const kGhostCar = "DATA\\CARS\\HatchRally\\HatchRally";
 uint8_t g_keyMap[7] = {0xC8, 0xD0, 0xCB, 0xCD, 0x1E, 0x2C, 0x39};
 
@@ -48,8 +49,8 @@ double WallMs() {
 class Scene {
  public:
   std::string Open(const std::string& track) {
-    const std::string path = "DATA\\TRACKS\\" + track + "\\" + track;
-    if (access(("DATA/TRACKS/" + track + "/" + track + ".mo").c_str(), R_OK) != 0)
+    const std::string path = vrxbench::TrackPath(track);
+    if (!vrxbench::Exists(vrxbench::Slashed(path) + ".mo"))
       return "no DATA/TRACKS/" + track + " (build the game-data target)";
     if (!fixture_.Open(800, 600, true)) return "no display or device";
     screen_ = &fixture_.Screen();
@@ -182,26 +183,16 @@ void BM_GhostPass(benchmark::State& state) {
 }
 
 void TracksWithAndWithout(benchmark::internal::Benchmark* b) {
-  for (int t = 0; t < 3; ++t) b->Args({t, 0})->Args({t, 1});
+  for (int t = 0; t < kTrackCount; ++t) b->Args({t, 0})->Args({t, 1});
 }
 
 BENCHMARK(BM_GhostFrame)->Apply(TracksWithAndWithout)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-BENCHMARK(BM_GhostPass)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-
-bool EnterProgramDirectory() {
-  char self[4096];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return false;
-  self[n] = 0;
-  std::string dir(self);
-  dir.erase(dir.rfind('/'));
-  return chdir(dir.c_str()) == 0;
-}
+BENCHMARK(BM_GhostPass)->DenseRange(0, kTrackCount - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!EnterProgramDirectory()) std::fprintf(stderr, "bench_race_frame_ghost: cannot enter the program's directory\n");
+  vrxbench::EnterProgramDirectory("bench_race_frame_ghost");
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   g_scene.reset();
