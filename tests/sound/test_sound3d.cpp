@@ -147,21 +147,24 @@ TEST(Sound3D, SpeedScalesThePitchAndOutlastsSampleFreq) {
     sound.Stop();
   }
   const std::vector<double> track = ToneTrack(ReadCapture(Capture()), 4096);
+  // Each pitch in its own stretch, in order. A busy machine may drop a bit
+  // of the capture, and a window over such a gap can read as any pitch, so
+  // the stretches are compared by where their windows lie on average.
   int seen[3] = {0, 0, 0};
-  int last = -1;
-  bool ordered = true;
+  double where[3] = {0, 0, 0};
   const double expected[3] = {882, 441, 110.25};
-  for (double hz : track)
+  for (size_t i = 0; i < track.size(); ++i)
     for (int k = 0; k < 3; ++k)
-      if (std::abs(hz - expected[k]) < expected[k] * 0.04) {
+      if (std::abs(track[i] - expected[k]) < expected[k] * 0.04) {
         ++seen[k];
-        ordered = ordered && k >= last;
-        last = k;
+        where[k] += double(i);
       }
-  EXPECT_GE(seen[0], 3);
-  EXPECT_GE(seen[1], 3);
-  EXPECT_GE(seen[2], 2);
-  EXPECT_TRUE(ordered);
+  ASSERT_GE(seen[0], 3);
+  ASSERT_GE(seen[1], 3);
+  ASSERT_GE(seen[2], 2);
+  for (int k = 0; k < 3; ++k) where[k] /= seen[k];
+  EXPECT_LT(where[0], where[1]);
+  EXPECT_LT(where[1], where[2]);
 }
 
 TEST(Sound3D, LoopingGoesOnUntilStopAndRepeatedCallsDoNotRestartIt) {
