@@ -19,11 +19,6 @@ const int kBehind = 8, kAhead = 40;
 // search thinks: the whole lap is searched once.
 const float kLost2 = 25.0f * 25.0f;
 
-float Blend(float a, float b, float x) { return (1 - x) * a + x * b; }
-D3DXVECTOR3 Blend(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float x) {
-  return D3DXVECTOR3(Blend(a.x, b.x, x), Blend(a.y, b.y, x), Blend(a.z, b.z, x));
-}
-
 // The track's directory from its list entry, "\" and the name; false when it does not fit.
 bool TrackFile(const char* trackEntry, const char* name, char* out, size_t size) {
   char dir[260];
@@ -156,14 +151,7 @@ ReplayState cGhost::StateAt(DWORD lapTime) {
   while (s[i] <= t) ++i;
   stateAt = i;
   const float x = (float)(t - s[i - 1]) / (float)(s[i] - s[i - 1]);
-  const ReplayState& a = lap.states[i - 1];
-  const ReplayState& b = lap.states[i];
-  ReplayState r;
-  r.Position = Blend(a.Position, b.Position, x);
-  r.Velocity = Blend(a.Velocity, b.Velocity, x);
-  r.Spin = Blend(a.Spin, b.Spin, x);
-  D3DXQuaternionSlerp(&r.Rotation, &a.Rotation, &b.Rotation, x);
-  return r;
+  return BlendStates(lap.states[i - 1], lap.states[i], x);
 }
 
 void cGhost::Nearest(int k, const D3DXVECTOR3& p, float* lapMs, float* distance2) const {
@@ -190,7 +178,8 @@ float cGhost::Gap(const D3DXVECTOR3& position, DWORD lapTime) {
   if (to > segments - 1) to = segments - 1;
   float bestMs = 0, best2 = -1;
   int bestK = match;
-  for (int k = from; k <= to; ++k) {
+  // Keeps segment k when its point is the nearest so far.
+  auto consider = [&](int k) {
     float ms, d2;
     Nearest(k, position, &ms, &d2);
     if (best2 < 0 || d2 < best2) {
@@ -198,35 +187,19 @@ float cGhost::Gap(const D3DXVECTOR3& position, DWORD lapTime) {
       bestMs = ms;
       bestK = k;
     }
-  }
+  };
+  for (int k = from; k <= to; ++k) consider(k);
   // A best point at the window's edge may lie beyond it (a fast car, a
   // long frame): follow the path on while it comes nearer.
   while (bestK == to && to < segments - 1) {
     const int end = to + kAhead < segments - 1 ? to + kAhead : segments - 1;
-    for (int k = to + 1; k <= end; ++k) {
-      float ms, d2;
-      Nearest(k, position, &ms, &d2);
-      if (d2 < best2) {
-        best2 = d2;
-        bestMs = ms;
-        bestK = k;
-      }
-    }
+    for (int k = to + 1; k <= end; ++k) consider(k);
     if (bestK <= to) break;
     to = end;
   }
-  if (best2 > kLost2) {
-    // Lost (a reset, a shortcut): the nearest point of the whole lap.
-    for (int k = firstSegment; k < segments; ++k) {
-      float ms, d2;
-      Nearest(k, position, &ms, &d2);
-      if (d2 < best2) {
-        best2 = d2;
-        bestMs = ms;
-        bestK = k;
-      }
-    }
-  }
+  // Lost (a reset, a shortcut): the nearest point of the whole lap.
+  if (best2 > kLost2)
+    for (int k = firstSegment; k < segments; ++k) consider(k);
   match = bestK;
   if (bestMs < 0) bestMs = 0;
   return ((float)lapTime - bestMs) * 0.001f;

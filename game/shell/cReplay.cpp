@@ -86,6 +86,15 @@ static D3DXVECTOR3 Blend(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float x) {
   return D3DXVECTOR3(Blend(a.x, b.x, x), Blend(a.y, b.y, x), Blend(a.z, b.z, x));
 }
 
+ReplayState BlendStates(const ReplayState& a, const ReplayState& b, float x) {
+  ReplayState s;
+  s.Position = Blend(a.Position, b.Position, x);
+  s.Velocity = Blend(a.Velocity, b.Velocity, x);
+  s.Spin = Blend(a.Spin, b.Spin, x);
+  D3DXQuaternionSlerp(&s.Rotation, &a.Rotation, &b.Rotation, x);
+  return s;
+}
+
 ReplaySnapshot cReplay::GetSnapshot() {
   const DWORD now = PlaybackNow();
   // Playback time 0 is the first fetch of the controls.
@@ -109,14 +118,7 @@ ReplayState cReplay::GetState() {
   int32_t i;
   float x;
   if (!Locate(stateStamps, &stateCount, stateStartTick, now, &i, &x)) return states[0];
-  const ReplayState& a = states[i - 1];
-  const ReplayState& b = states[i];
-  ReplayState s;
-  s.Position = Blend(a.Position, b.Position, x);
-  s.Velocity = Blend(a.Velocity, b.Velocity, x);
-  s.Spin = Blend(a.Spin, b.Spin, x);
-  D3DXQuaternionSlerp(&s.Rotation, &a.Rotation, &b.Rotation, x);
-  return s;
+  return BlendStates(states[i - 1], states[i], x);
 }
 
 DWORD cReplay::TimeSinceLastFetch() { return PlaybackNow() - lastFetchTick; }

@@ -34,6 +34,10 @@ struct ReplayState {
 };
 static_assert(sizeof(ReplayState) == 52, "a body state is 13 floats");
 
+// The state a fraction x (0 to 1) of the way from a to b: position,
+// velocity and spin blended, the rotation slerped.
+ReplayState BlendStates(const ReplayState& a, const ReplayState& b, float x);
+
 class cReplay {
  public:
   static constexpr int32_t kEntries = 20000;  // 33 min 20 s at one entry per 100 ms
