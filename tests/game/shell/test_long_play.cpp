@@ -238,7 +238,9 @@ TEST(LongPlayInside, StartLoseRaceAndQuit) {
                 (*high - *low) / kMB, (late - early) / kMB);
     // The sanitizer keeps freed memory in quarantine, so the figure says
     // nothing there; its leak check at the end does.
-    if (!VRX_TEST_UNDER_ASAN) EXPECT_LE(late - early, 5 * kMB) << "resident memory grows from drive to drive";
+    if (!VRX_TEST_UNDER_ASAN) {
+      EXPECT_LE(late - early, 5 * kMB) << "resident memory grows from drive to drive";
+    }
   }
 }
 

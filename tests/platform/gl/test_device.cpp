@@ -284,7 +284,9 @@ TEST_F(Device, SamplerStatesPickMipLevelsAndAddressing) {
   dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
   dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
   auto draw = [&](float size, float bias) {
-    dev->SetSamplerState(0, D3DSAMP_MIPMAPLODBIAS, *reinterpret_cast<DWORD*>(&bias));
+    DWORD biasBits;
+    std::memcpy(&biasBits, &bias, sizeof biasBits);
+    dev->SetSamplerState(0, D3DSAMP_MIPMAPLODBIAS, biasBits);
     f.Screen().ClearScreen(0xFF000000);
     DrawRect(64, 64, size, size);
     return f.Pixel(64 + (int)size / 2, 64 + (int)size / 2);
@@ -613,7 +615,9 @@ struct RawDevice {
                                &dev);
   }
   ~RawDevice() {
-    if (dev) EXPECT_EQ(0u, dev->Release());  // nothing left holding it
+    if (dev) {
+      EXPECT_EQ(0u, dev->Release());  // nothing left holding it
+    }
     if (d3d) d3d->Release();
     DestroyWindow(window);
   }
