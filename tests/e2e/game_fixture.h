@@ -61,9 +61,9 @@ class GameTest : public ::testing::Test {
   const std::string& Bin() const { return bin_; }
   XServer* X() { return x_; }
 
-  void Click(const Control& c) {
+  void Click(const Control& c, int holdMs = 250) {
     const Place p = Centre(bin_, c.field, c.x, c.y, c.sx, c.sy);
-    game_->Click(p.x, p.y);
+    game_->Click(p.x, p.y, holdMs);
   }
   void Hover(const Control& c) {
     const Place p = Centre(bin_, c.field, c.x, c.y, c.sx, c.sy);
@@ -96,7 +96,10 @@ class GameTest : public ::testing::Test {
   void StartToMenu(int width = 800, int height = 600, const std::vector<std::string>& env = {}) {
     StartToNameScreen(width, height, env);
     if (HasFatalFailure()) return;
-    Click(kName);
+    // Held for a second: the name screen's first frames can be slow on a
+    // busy machine, and a press that begins and ends between two of them is
+    // never seen.
+    Click(kName, 1000);
     ASSERT_TRUE(game_->WaitFor(MenuShown)) << game_->Stderr();
     SleepMs(300);
   }

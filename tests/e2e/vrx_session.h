@@ -280,11 +280,12 @@ class Game {
          std::to_string(int(fy * a.height))});
     SleepMs(150);
   }
-  // A click the game's widgets see: the button stays down for a few frames.
-  void Click(float fx, float fy) {
+  // A click the game's widgets see: the button stays down for a few frames
+  // (the game looks at the button once a frame).
+  void Click(float fx, float fy, int holdMs = 250) {
     MoveTo(fx, fy);
     Xdo({"mousedown", "1"});
-    SleepMs(250);
+    SleepMs(holdMs);
     Xdo({"mouseup", "1"});
     SleepMs(350);
   }
