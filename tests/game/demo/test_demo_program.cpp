@@ -238,18 +238,22 @@ TEST_F(DemoProgram, CommandLineMistakesEndWithTheirExitCodes) {
   EXPECT_EQ(Said(car.err), "vrx: no car 'Hatch2'; the cars are: " + Names(dir, "Cars.txt"));
 }
 
+// Waits up to 20 s for the game's window to appear; true once it has.
+bool GameWindowOpens() {
+  for (int i = 0; i < 200; ++i) {
+    if (system("xdotool search --name '^VRX$' >/dev/null 2>&1") == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
 TEST_F(DemoProgram, EscEndsADemoWithoutLapsInOrder) {
   if (system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
   fs::remove(dir + "/stats.txt");
   const pid_t pid = Start(dir, {dir + "/vrx", "--demo", "--track", "hillcrest", "--stats", dir + "/stats.txt"});
   ASSERT_GT(pid, 0);
   // The track loads and the race runs a few seconds, then Esc goes to the game's window.
-  bool found = false;
-  for (int i = 0; i < 200 && !found; ++i) {
-    found = system("xdotool search --name '^VRX$' >/dev/null 2>&1") == 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  EXPECT_TRUE(found);
+  EXPECT_TRUE(GameWindowOpens());
   std::this_thread::sleep_for(std::chrono::seconds(15 * vrxtest::kSlowdown));
   const int sent = system(
       "xdotool search --name '^VRX$' windowfocus --sync >/dev/null 2>&1; xdotool keydown Escape; sleep 0.3; "
@@ -311,12 +315,7 @@ TEST_F(DemoProgram, ASavedRunPlaysBackInTheProgramToTheSameLap) {
   if (system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
   const pid_t pid = Start(dir, {dir + "/vrx", "--replay", run});
   ASSERT_GT(pid, 0);
-  bool found = false;
-  for (int i = 0; i < 200 && !found; ++i) {
-    found = system("xdotool search --name '^VRX$' >/dev/null 2>&1") == 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  EXPECT_TRUE(found);
+  EXPECT_TRUE(GameWindowOpens());
   std::this_thread::sleep_for(std::chrono::seconds(6));
   const int sent = system(
       "xdotool search --name '^VRX$' windowfocus --sync >/dev/null 2>&1; xdotool keydown space; sleep 0.3; "
